@@ -1,0 +1,73 @@
+# Building setup executables: the engine's objects linked with one product's resources.
+#
+# orv_write_link_description(<app-object-lib> <libraries...>) writes mksetup.env and link.rsp, which
+# tools/mksetup.py reads (the build and `run.sh setup` use the same description).
+# orv_add_setup(<target> OUTPUT <exe> PRODUCTS <dir>... [PAYLOAD <dir>] [DEPENDS <files or targets>...])
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_program(ORV_SEVENZIP NAMES 7zz 7z REQUIRED)
+set(ORV_MKSETUP "${CMAKE_SOURCE_DIR}/tools/mksetup.py")
+set(ORV_SETUP_ENV "${CMAKE_BINARY_DIR}/mksetup/mksetup.env")
+set(ORV_SETUP_RSP "${CMAKE_BINARY_DIR}/mksetup/link.rsp")
+set(ORV_SETUP_LDFLAGS "-static -municode -mwindows -s -Wl,--dynamicbase -Wl,--nxcompat")
+
+function(orv_write_link_description app)
+  set(libs ${ARGN})
+  set(ORV_SETUP_DELAY_DEFS)
+  foreach(lib IN LISTS libs)
+    if(lib MATCHES "_delay\\.a$")
+      string(REGEX REPLACE "\\.a$" ".def" def "${lib}")
+      list(APPEND ORV_SETUP_DELAY_DEFS "${def}")
+    endif()
+  endforeach()
+  set(lines "$<JOIN:$<TARGET_OBJECTS:${app}>,\n>")
+  foreach(lib IN LISTS libs)
+    if(TARGET ${lib})
+      string(APPEND lines "\n$<TARGET_FILE:${lib}>")
+    else()
+      string(APPEND lines "\n${lib}")
+    endif()
+  endforeach()
+  file(GENERATE OUTPUT "${ORV_SETUP_RSP}" CONTENT "${lines}\n")
+  file(GENERATE OUTPUT "${ORV_SETUP_ENV}" CONTENT
+"LUAC32=${ORV_LUAC32}
+WINDRES=${CMAKE_RC_COMPILER}
+CXX=${CMAKE_CXX_COMPILER}
+SEVENZIP=${ORV_SEVENZIP}
+LDFLAGS=${ORV_SETUP_LDFLAGS}
+LINK_RSP=${ORV_SETUP_RSP}
+NM=${ORV_TRIPLE}-nm
+DELAY_DEFS=${ORV_SETUP_DELAY_DEFS}
+")
+  set(deps "$<TARGET_OBJECTS:${app}>" ${app})
+  foreach(lib IN LISTS libs)
+    if(TARGET ${lib})
+      list(APPEND deps ${lib} "$<TARGET_FILE:${lib}>")
+    elseif(EXISTS "${lib}" OR lib MATCHES "^/")
+      list(APPEND deps "${lib}")
+    endif()
+  endforeach()
+  set_property(GLOBAL PROPERTY ORV_SETUP_LINK_DEPENDS "${deps}")
+endfunction()
+
+function(orv_add_setup target)
+  cmake_parse_arguments(S "" "OUTPUT;PAYLOAD" "PRODUCTS;DEPENDS" ${ARGN})
+  get_property(link_deps GLOBAL PROPERTY ORV_SETUP_LINK_DEPENDS)
+  set(args --env "${ORV_SETUP_ENV}" --work "${CMAKE_CURRENT_BINARY_DIR}/${target}.work")
+  set(product_files)
+  foreach(dir IN LISTS S_PRODUCTS)
+    list(APPEND args --product "${dir}")
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS "${dir}/*")
+    list(APPEND product_files ${files})
+  endforeach()
+  if(S_PAYLOAD)
+    list(APPEND args --payload "${S_PAYLOAD}")
+  endif()
+  add_custom_command(
+    OUTPUT "${S_OUTPUT}"
+    COMMAND Python3::Interpreter "${ORV_MKSETUP}" ${args} "${S_OUTPUT}"
+    DEPENDS "${ORV_MKSETUP}" ${link_deps} orv_luac32 "${ORV_LUAC32}" ${product_files} ${S_DEPENDS}
+    COMMENT "Setup ${S_OUTPUT}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS "${S_OUTPUT}")
+endfunction()

@@ -1,0 +1,36 @@
+// The process's GDI+ session.
+#include "gdiplussession.h"
+
+#include <windows.h>
+#include <gdiplus.h>
+
+namespace orv {
+namespace {
+
+class GdiplusSession {
+public:
+    GdiplusSession() { Start(); }
+    ~GdiplusSession() {
+        if (token_) Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+    bool Start() {
+        if (token_) return true;
+        Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
+        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
+        return token_ != 0;
+    }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+GdiplusSession g_gdiplus;
+
+}  // namespace
+
+bool EnsureGdiplus() { return g_gdiplus.Start(); }
+
+}  // namespace orv

@@ -1,0 +1,24 @@
+// Argument reading and result pushing for the install actions.
+#include "actionargs.h"
+
+#include "textconv.h"
+
+namespace orv {
+
+std::wstring ArgText(lua_State* L, int index) {
+    if (lua_type(L, index) != LUA_TSTRING && lua_type(L, index) != LUA_TNUMBER) return std::wstring();
+    size_t length = 0;
+    const char* text = lua_tolstring(L, index, &length);
+    return Utf8ToWide(text, text ? length : 0);
+}
+
+bool ArgFlag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
+
+lua_Integer ArgInteger(lua_State* L, int index) { return lua_tointeger(L, index); }
+
+void PushText(lua_State* L, const std::wstring& text) {
+    const std::string utf8 = WideToUtf8(text);
+    lua_pushlstring(L, utf8.data(), utf8.size());
+}
+
+}  // namespace orv

@@ -1,0 +1,44 @@
+// Calls back into script functions passed to actions.
+#include "scriptcallback.h"
+
+#include "orvscriptengine.h"
+#include "scripttrace.h"
+#include "textconv.h"
+
+namespace orv {
+
+ScriptCallback::ScriptCallback(lua_State* L, int index) : L_(L) {
+    if (lua_type(L, index) != LUA_TFUNCTION) return;
+    lua_pushvalue(L, index);
+    ref_ = luaL_ref(L, LUA_REGISTRYINDEX);
+}
+
+ScriptCallback::~ScriptCallback() {
+    if (ref_ != LUA_NOREF) luaL_unref(L_, LUA_REGISTRYINDEX, ref_);
+    ref_ = LUA_NOREF;
+}
+
+int ScriptCallback::Invoke(const std::wstring& text, const int* number) {
+    if (ref_ == LUA_NOREF) return 0;
+    const int top = lua_gettop(L_);
+    lua_rawgeti(L_, LUA_REGISTRYINDEX, ref_);
+    const std::string utf8 = WideToUtf8(text);
+    lua_pushlstring(L_, utf8.data(), utf8.size());
+    if (number) lua_pushinteger(L_, *number);
+    if (ORVScriptEngine::ProtectedCall(L_, number ? 2 : 1, 1) != LUA_OK) {
+        size_t length = 0;
+        const char* message = lua_tolstring(L_, -1, &length);
+        TraceLine(L"%s\r\n", Utf8ToWide(message, message ? length : 0).c_str());
+        lua_settop(L_, top);
+        return 2;
+    }
+    const int result = static_cast<int>(lua_tointeger(L_, -1));
+    lua_settop(L_, top);
+    return result;
+}
+
+int ScriptCallback::Call(const std::wstring& text, int number) { return Invoke(text, &number); }
+
+void ScriptCallback::Call(const std::wstring& text) { Invoke(text, nullptr); }
+
+}  // namespace orv

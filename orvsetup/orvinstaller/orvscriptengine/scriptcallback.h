@@ -1,0 +1,33 @@
+// A script function handed to an action, held by a registry reference for the action's lifetime.
+#pragma once
+
+#include <string>
+
+#include <lua.hpp>
+
+namespace orv {
+
+class ScriptCallback {
+public:
+    // Takes a reference to the value at `index` when it is a function; otherwise stays empty.
+    ScriptCallback(lua_State* L, int index);
+    ~ScriptCallback();
+    ScriptCallback(const ScriptCallback&) = delete;
+    ScriptCallback& operator=(const ScriptCallback&) = delete;
+
+    bool Empty() const { return ref_ == LUA_NOREF; }
+
+    // Calls the function with (text, number); its result as an integer (not a number: 0).
+    // 2 when the call failed without reaching the error handler. An empty callback returns 0.
+    int Call(const std::wstring& text, int number);
+    // Calls the function with (text); the result is dropped.
+    void Call(const std::wstring& text);
+
+private:
+    int Invoke(const std::wstring& text, const int* number);
+
+    lua_State* L_;
+    int ref_ = LUA_NOREF;
+};
+
+}  // namespace orv

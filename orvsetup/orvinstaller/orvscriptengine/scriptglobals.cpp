@@ -1,0 +1,57 @@
+// Globals and hooks as the application sees them.
+#include "scriptglobals.h"
+
+#include "orvscriptengine.h"
+#include "textconv.h"
+
+namespace orv {
+
+std::wstring GetGlobalText(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    std::wstring value = Utf8ToWide(text, text ? length : 0);
+    lua_pop(L, 1);
+    return value;
+}
+
+bool GetGlobalFlag(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    const bool value = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return value;
+}
+
+lua_Integer GetGlobalInteger(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    const lua_Integer value = lua_tointeger(L, -1);
+    lua_pop(L, 1);
+    return value;
+}
+
+void SetGlobalText(lua_State* L, const char* name, const std::wstring& value) {
+    const std::string utf8 = WideToUtf8(value);
+    lua_pushlstring(L, utf8.data(), utf8.size());
+    lua_setglobal(L, name);
+}
+
+void SetGlobalFlag(lua_State* L, const char* name, bool value) {
+    lua_pushboolean(L, value ? 1 : 0);
+    lua_setglobal(L, name);
+}
+
+void SetGlobalNumber(lua_State* L, const char* name, lua_Number value) {
+    lua_pushnumber(L, value);
+    lua_setglobal(L, name);
+}
+
+void CallHook(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    if (lua_type(L, -1) != LUA_TFUNCTION) {
+        lua_pop(L, 1);
+        return;
+    }
+    if (ORVScriptEngine::ProtectedCall(L, 0, 0) != LUA_OK) lua_pop(L, 1);
+}
+
+}  // namespace orv

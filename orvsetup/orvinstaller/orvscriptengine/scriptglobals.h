@@ -1,0 +1,23 @@
+// Reading and writing script globals, and calling hooks.
+#pragma once
+
+#include <string>
+
+#include <lua.hpp>
+
+namespace orv {
+
+// Lua's string conversion of the global (numbers as Lua prints them; nil, booleans, tables: empty).
+std::wstring GetGlobalText(lua_State* L, const char* name);
+// Lua truth of the global.
+bool GetGlobalFlag(lua_State* L, const char* name);
+// Lua's integer conversion of the global (numbers and numeric strings; anything else 0).
+lua_Integer GetGlobalInteger(lua_State* L, const char* name);
+void SetGlobalText(lua_State* L, const char* name, const std::wstring& value);
+void SetGlobalFlag(lua_State* L, const char* name, bool value);
+void SetGlobalNumber(lua_State* L, const char* name, lua_Number value);
+
+// Calls the global `name` with no arguments and no results when it is a function; skips it otherwise.
+void CallHook(lua_State* L, const char* name);
+
+}  // namespace orv

@@ -1,0 +1,16 @@
+// Text conversions at the engine's edges: UTF-8 on the script side, UTF-16 inside, ANSI where asked.
+#pragma once
+
+#include <string>
+
+namespace orv {
+
+std::wstring Utf8ToWide(const char* text, size_t length);
+std::wstring Utf8ToWide(const std::string& text);
+std::string WideToUtf8(const wchar_t* text, size_t length);
+std::string WideToUtf8(const std::wstring& text);
+// The calling thread's ANSI code page.
+std::wstring AnsiToWide(const char* text, size_t length);
+std::string WideToAnsi(const std::wstring& text);
+
+}  // namespace orv

@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""Builds one setup executable from a product folder.
+
+A product folder holds GLOBAL_VAR.lua, INSTSCRIPT.lua and UNINSTSCRIPT.lua (or ready .LUAC chunks of
+the same names), LAYOUT.XML, skin/NNN.png and payload/. Several --product folders may be given: a later
+one overrides an earlier one file by file, and may list names to leave out in a file named OMIT.
+
+The chunks are compiled to stripped 32-bit Lua 5.2 bytecode, the layout is stored as UTF-16LE, the
+payload becomes a solid 7z archive stored with its first two bytes exchanged, and everything is linked
+with the engine into OUT.exe using the link description the build writes (mksetup.env).
+"""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+CHUNKS = ("GLOBAL_VAR", "INSTSCRIPT", "UNINSTSCRIPT")
+EXECUTABLE_SUFFIXES = (".exe", ".dll", ".sys", ".ocx", ".cpl")
+
+
+def fail(message):
+    sys.exit("mksetup: " + message)
+
+
+def read_env(path):
+    env = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if "=" in line:
+                key, value = line.split("=", 1)
+                env[key] = value
+    return env
+
+
+class Product:
+    """The product's files after layering and omissions."""
+
+    def __init__(self, folders):
+        self.folders = folders
+        self.omitted = set()
+        for folder in folders:
+            omit = os.path.join(folder, "OMIT")
+            if os.path.isfile(omit):
+                with open(omit, encoding="utf-8") as f:
+                    self.omitted |= {line.strip() for line in f if line.strip()}
+
+    def find(self, name):
+        if name in self.omitted:
+            return None
+        for folder in reversed(self.folders):
+            path = os.path.join(folder, name)
+            if os.path.exists(path):
+                return path
+        return None
+
+    def skin_images(self):
+        images = {}
+        for folder in self.folders:
+            skin = os.path.join(folder, "skin")
+            if not os.path.isdir(skin):
+                continue
+            for entry in sorted(os.listdir(skin)):
+                stem, ext = os.path.splitext(entry)
+                if ext.lower() == ".png" and stem.isdigit() and "skin/" + entry not in self.omitted:
+                    images[int(stem)] = os.path.join(skin, entry)
+        return images
+
+
+def compile_chunk(product, name, luac, work):
+    """Path of the chunk's bytes: a ready .LUAC as it is, or the compiled .lua; None when absent."""
+    ready = product.find(name + ".LUAC")
+    if ready:
+        return ready
+    source = product.find(name + ".lua")
+    if not source:
+        return None
+    out = os.path.join(work, name + ".LUAC")
+    result = subprocess.run([luac, "-s", "-o", out, source], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail("cannot compile %s: %s" % (source, result.stderr.strip()))
+    return out
+
+
+def convert_layout(product, work):
+    source = product.find("LAYOUT.XML")
+    if not source:
+        return None
+    with open(source, "rb") as f:
+        data = f.read()
+    if not data.startswith(b"\xff\xfe"):
+        try:
+            text = data.decode("utf-8-sig")
+        except UnicodeDecodeError:
+            text = None
+        if text is not None:
+            data = b"\xff\xfe" + text.encode("utf-16-le")
+        # bytes that are not UTF-8 are stored unchanged: the setup reports what it cannot parse
+    out = os.path.join(work, "LAYOUT.XML")
+    with open(out, "wb") as f:
+        f.write(data)
+    return out
+
+
+def empty_7z():
+    """A valid 7z archive with no entries: the signature header alone."""
+    tail = struct.pack("<QQI", 0, 0, 0)
+    return b"7z\xbc\xaf\x27\x1c\x00\x04" + struct.pack("<I", zlib.crc32(tail) & 0xFFFFFFFF) + tail
+
+
+def pack_payload(payload, sevenzip, work):
+    out = os.path.join(work, "APP.7Z")
+    if os.path.exists(out):
+        os.remove(out)
+    files = []
+    if payload and os.path.isdir(payload):
+        for root, _, names in os.walk(payload):
+            files += [os.path.join(root, n) for n in names]
+    if not files:
+        data = empty_7z()
+    else:
+        command = [sevenzip, "a", "-t7z", "-bd", "-y", "-ms=on", "-m0=lzma2", "-mx=9", "-mmt=2"]
+        if any(f.lower().endswith(EXECUTABLE_SUFFIXES) for f in files):
+            command.append("-mf=BCJ2")
+        command += [out, "."]
+        result = subprocess.run(command, cwd=payload, capture_output=True, text=True)
+        if result.returncode != 0:
+            fail("7z failed: " + (result.stderr or result.stdout).strip())
+        with open(out, "rb") as f:
+            data = f.read()
+    swapped = data[1:2] + data[0:1] + data[2:]
+    with open(out, "wb") as f:
+        f.write(swapped)
+    return out
+
+
+def rc_path(path):
+    return '"' + os.path.abspath(path).replace("\\", "/") + '"'
+
+
+def write_rc(work, chunks, layout, images, archive):
+    lines = ["// generated by mksetup.py"]
+    for name, path in chunks.items():
+        if path:
+            lines.append("%s.LUAC LUA %s" % (name, rc_path(path)))
+    if layout:
+        lines.append("LAYOUT.XML XML %s" % rc_path(layout))
+    for number, path in sorted(images.items()):
+        lines.append("%d PNG %s" % (number & 0xFFFF, rc_path(path)))
+    lines.append("APP.7Z _7Z %s" % rc_path(archive))
+    rc = os.path.join(work, "product.rc")
+    with open(rc, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    return rc
+
+
+def delay_load_flags(env):
+    """Linker flags that keep the delay-load stubs of the functions the program calls.
+
+    The linker drops an import stub's code when only its __imp_ pointer is referenced, which leaves a
+    delay-loaded pointer empty; naming each called function as undefined keeps its stub.
+    """
+    defs = [d for d in env.get("DELAY_DEFS", "").split(";") if d]
+    if not defs:
+        return []
+    delayed = set()
+    for path in defs:
+        with open(path, encoding="utf-8") as f:
+            delayed |= {line.strip() for line in f if "@" in line or line.strip().isidentifier()}
+    with open(env["LINK_RSP"], encoding="utf-8") as f:
+        inputs = [line.strip() for line in f if line.strip() and os.path.isfile(line.strip())]
+    result = subprocess.run([env["NM"], "-u"] + inputs, capture_output=True, text=True, check=True)
+    wanted = set()
+    for line in result.stdout.split("\n"):
+        parts = line.split()
+        if parts and parts[-1].startswith("__imp__") and parts[-1][7:] in delayed:
+            wanted.add(parts[-1][7:])
+    return ["-Wl,--undefined=_" + name for name in sorted(wanted)]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--env", required=True, help="link description written by the build (mksetup.env)")
+    parser.add_argument("--product", action="append", required=True, help="product folder (repeatable)")
+    parser.add_argument("--payload", help="payload folder (default: the product's payload/)")
+    parser.add_argument("--work", help="folder for intermediate files (default: a temporary one)")
+    parser.add_argument("out", help="setup executable to write")
+    args = parser.parse_args()
+
+    env = read_env(args.env)
+    product = Product([os.path.abspath(p) for p in args.product])
+    work = args.work or tempfile.mkdtemp(prefix="mksetup-")
+    os.makedirs(work, exist_ok=True)
+    try:
+        chunks = {name: compile_chunk(product, name, env["LUAC32"], work) for name in CHUNKS}
+        layout = convert_layout(product, work)
+        payload = args.payload or product.find("payload")
+        archive = pack_payload(payload, env.get("SEVENZIP", "7zz"), work)
+        rc = write_rc(work, chunks, layout, product.skin_images(), archive)
+        res = os.path.join(work, "product.res.o")
+        subprocess.run([env["WINDRES"], "-O", "coff", rc, "-o", res], check=True)
+        out = os.path.abspath(args.out)
+        os.makedirs(os.path.dirname(out), exist_ok=True)
+        link = [env["CXX"]] + env["LDFLAGS"].split() + delay_load_flags(env)
+        link += ["-o", out, res, "@" + env["LINK_RSP"]]
+        subprocess.run(link, check=True)
+    except subprocess.CalledProcessError as error:
+        fail("command failed: %s" % " ".join(error.cmd))
+    finally:
+        if not args.work:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
