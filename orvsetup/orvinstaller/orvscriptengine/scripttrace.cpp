@@ -14,6 +14,10 @@ constexpr size_t kTagUnits = 3;
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
+void WriteDebugString(const wchar_t* line) { ::OutputDebugStringW(line); }
+
+TraceWriter g_writer = WriteDebugString;
+
 }  // namespace
 
 size_t FormatTraceLine(wchar_t (&buffer)[kTraceBufferUnits], const wchar_t* format, va_list args) {
@@ -33,10 +37,16 @@ size_t FormatTraceLine(wchar_t (&buffer)[kTraceBufferUnits], const wchar_t* form
     return length;
 }
 
+TraceWriter SetTraceWriter(TraceWriter writer) {
+    TraceWriter previous = g_writer;
+    g_writer = writer ? writer : WriteDebugString;
+    return previous;
+}
+
 void TraceLineV(const wchar_t* format, va_list args) {
     wchar_t buffer[kTraceBufferUnits];
     FormatTraceLine(buffer, format, args);
-    ::OutputDebugStringW(buffer);
+    g_writer(buffer);
 }
 
 void TraceLine(const wchar_t* format, ...) {

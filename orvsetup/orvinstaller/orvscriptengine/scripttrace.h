@@ -18,6 +18,10 @@ void TraceLineV(const wchar_t* format, va_list args);
 // terminator. Kept apart from the output so the cutting rules can be checked.
 size_t FormatTraceLine(wchar_t (&buffer)[kTraceBufferUnits], const wchar_t* format, va_list args);
 
+// Where finished lines go: OutputDebugStringW unless replaced (tests capture lines this way).
+using TraceWriter = void (*)(const wchar_t* line);
+TraceWriter SetTraceWriter(TraceWriter writer);  // returns the previous writer; null restores the default
+
 // The three lines written after a failed system call: the message followed by the source file, the line
 // and the thread's last error code. The error code is the one current when the trailer is called.
 void FailureTrailer(const wchar_t* message, const wchar_t* sourceFile, int sourceLine);

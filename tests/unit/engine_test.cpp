@@ -1,0 +1,136 @@
+// Engine creation, chunk loading from memory and resources, protected calls and hooks.
+#include <gtest/gtest.h>
+
+#include "luatestutil.h"
+#include "orvscriptengine/scriptactions.h"
+#include "orvscriptengine/scriptglobals.h"
+#include "tracecapture.h"
+
+std::string CompileToBytecode(const std::string& source) {
+    lua_State* L = EngineState();
+    std::string out;
+    if (luaL_loadbuffer(L, source.data(), source.size(), "=bytecode") != LUA_OK) return out;
+    lua_dump(L, [](lua_State*, const void* p, size_t n, void* ud) {
+        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
+        return 0;
+    }, &out);
+    lua_pop(L, 1);
+    return out;
+}
+
+namespace {
+
+TEST(Engine, StateHasEveryStandardLibrary) {
+    ASSERT_EQ(RunScript("ok = type(_G) == 'table' and type(package) == 'table' and type(coroutine) == 'table'"
+                        " and type(table) == 'table' and type(io) == 'table' and type(os) == 'table'"
+                        " and type(string) == 'table' and type(bit32) == 'table' and type(math) == 'table'"
+                        " and type(debug) == 'table'"),
+              1);
+    EXPECT_TRUE(orv::GetGlobalFlag(EngineState(), "ok"));
+}
+
+TEST(Engine, ActionsAreRegisteredAsPlainFunctionsInTableOrder) {
+    size_t count = 0;
+    const orv::ScriptAction* actions = orv::ScriptActions(&count);
+    ASSERT_GT(count, 0u);
+    lua_State* L = EngineState();
+    for (size_t i = 0; i < count; ++i) {
+        lua_getglobal(L, actions[i].name);
+        EXPECT_TRUE(lua_iscfunction(L, -1)) << actions[i].name;
+        EXPECT_EQ(lua_tocfunction(L, -1), actions[i].function) << actions[i].name;
+        lua_pop(L, 1);
+    }
+    EXPECT_STREQ(actions[0].name, "Lua_Logout");
+}
+
+TEST(Engine, RunChunkRunsSourceAndBytecode) {
+    EXPECT_EQ(RunScript("chunk_value = 40 + 2"), 1);
+    EXPECT_EQ(orv::GetGlobalInteger(EngineState(), "chunk_value"), 42);
+
+    const std::string bytecode = CompileToBytecode("chunk_value = 7");
+    ASSERT_FALSE(bytecode.empty());
+    EXPECT_EQ(bytecode.substr(0, 4), "\x1bLua");
+    EXPECT_EQ(static_cast<unsigned char>(bytecode[8]), 4u);  // 32-bit size_t
+    EXPECT_EQ(orv::ORVScriptEngine::Instance().RunChunk(bytecode.data(), bytecode.size(), "B.LUAC"), 1);
+    EXPECT_EQ(orv::GetGlobalInteger(EngineState(), "chunk_value"), 7);
+}
+
+TEST(Engine, ChunksThatDoNotLoadAreReportedAndLeaveTheStackAlone) {
+    lua_State* L = EngineState();
+    const int top = lua_gettop(L);
+    TraceCapture capture;
+
+    EXPECT_EQ(RunScript("x = = 1", "SYNTAX.LUAC"), 0);
+    ASSERT_EQ(TraceCapture::Lines().size(), 2u);
+    EXPECT_EQ(TraceCapture::Lines()[0], L"qz [string \"SYNTAX.LUAC\"]:1: unexpected symbol near '='\r\n");
+    EXPECT_EQ(TraceCapture::Lines()[1], L"qz luaL_loadbuffer failed!\r\n");
+
+    // Bytecode of a 64-bit build: eight-byte size_t in the header.
+    std::string foreign = CompileToBytecode("x = 1");
+    foreign[8] = 8;
+    TraceCapture::Lines().clear();
+    EXPECT_EQ(orv::ORVScriptEngine::Instance().RunChunk(foreign.data(), foreign.size(), "INSTSCRIPT.LUAC"), 0);
+    ASSERT_EQ(TraceCapture::Lines().size(), 2u);
+    EXPECT_EQ(TraceCapture::Lines()[0], L"qz INSTSCRIPT.LUAC: incompatible precompiled chunk\r\n");
+
+    const std::string truncated = CompileToBytecode("a_long_name_for_a_global = 'with a string constant'").substr(0, 30);
+    TraceCapture::Lines().clear();
+    EXPECT_EQ(orv::ORVScriptEngine::Instance().RunChunk(truncated.data(), truncated.size(), "T.LUAC"), 0);
+    ASSERT_EQ(TraceCapture::Lines().size(), 2u);
+    EXPECT_EQ(TraceCapture::Lines()[0], L"qz T.LUAC: truncated precompiled chunk\r\n");
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST(Engine, DoResLuaRunsAResourceChunk) {
+    EXPECT_NE(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"TESTCHUNK.LUAC"), 0);
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "resource_chunk_name"), L"TESTCHUNK.LUAC");
+}
+
+TEST(Engine, DoResLuaReportsMissingAndEmptyResources) {
+    TraceCapture capture;
+    EXPECT_EQ(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"NOPE.LUAC"), 0);
+    const auto& lines = TraceCapture::Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], L"qz LoadResource failed. Type : LUA ID : NOPE.LUAC\r\n");
+    EXPECT_EQ(lines[1], L"qz qz file:orvscriptengine\r\n");
+    EXPECT_EQ(lines[2].rfind(L"qz qz line:", 0), 0u);
+    EXPECT_EQ(lines[3], L"qz qz err:1814\r\n");  // ERROR_RESOURCE_NAME_NOT_FOUND
+
+    TraceCapture::Lines().clear();
+    EXPECT_EQ(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"EMPTY.LUAC"), 0);
+    ASSERT_EQ(TraceCapture::Lines().size(), 1u);
+    EXPECT_EQ(TraceCapture::Lines()[0], L"qz ResSize == 0\r\n");
+}
+
+TEST(Engine, ProtectedCallPassesArgumentsAndResultsAndRemovesTheHandler) {
+    lua_State* L = EngineState();
+    ASSERT_EQ(RunScript("function add3(a, b, c) return a + b + c, 'second' end"), 1);
+    const int top = lua_gettop(L);
+    lua_getglobal(L, "add3");
+    lua_pushinteger(L, 1);
+    lua_pushinteger(L, 2);
+    lua_pushinteger(L, 3);
+    ASSERT_EQ(orv::ORVScriptEngine::ProtectedCall(L, 3, 2), LUA_OK);
+    ASSERT_EQ(lua_gettop(L), top + 2);
+    EXPECT_EQ(lua_tointeger(L, -2), 6);
+    EXPECT_STREQ(lua_tostring(L, -1), "second");
+    lua_settop(L, top);
+}
+
+TEST(Engine, HooksRunOnlyWhenTheyAreFunctions) {
+    lua_State* L = EngineState();
+    ASSERT_EQ(RunScript("hook_calls = 0; function ORVTEST_Hook() hook_calls = hook_calls + 1 end;"
+                        " ORVTEST_NotAFunction = 5"),
+              1);
+    const int top = lua_gettop(L);
+    TraceCapture capture;
+    orv::CallHook(L, "ORVTEST_Hook");
+    orv::CallHook(L, "ORVTEST_Hook");
+    orv::CallHook(L, "ORVTEST_Missing");
+    orv::CallHook(L, "ORVTEST_NotAFunction");
+    EXPECT_EQ(orv::GetGlobalInteger(L, "hook_calls"), 2);
+    EXPECT_TRUE(TraceCapture::Lines().empty());
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// Globals as the application reads and writes them, and the action argument conventions.
+#include <gtest/gtest.h>
+
+#include "luatestutil.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/scriptglobals.h"
+#include "tracecapture.h"
+
+namespace {
+
+TEST(Globals, TextFlagAndIntegerConversions) {
+    ASSERT_EQ(RunScript("g_num = 5; g_real = 1.5; g_str = '中文 text'; g_true = true; g_false = false;"
+                        " g_table = {}; g_zero = 0; g_empty = ''; g_numstr = '42'; g_word = 'abc'"),
+              1);
+    lua_State* L = EngineState();
+    const int top = lua_gettop(L);
+    EXPECT_EQ(orv::GetGlobalText(L, "g_num"), L"5");
+    EXPECT_EQ(orv::GetGlobalText(L, "g_real"), L"1.5");
+    EXPECT_EQ(orv::GetGlobalText(L, "g_str"), L"中文 text");
+    EXPECT_EQ(orv::GetGlobalText(L, "g_true"), L"");
+    EXPECT_EQ(orv::GetGlobalText(L, "g_table"), L"");
+    EXPECT_EQ(orv::GetGlobalText(L, "g_unset"), L"");
+
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "g_zero"));
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "g_empty"));
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "g_table"));
+    EXPECT_FALSE(orv::GetGlobalFlag(L, "g_false"));
+    EXPECT_FALSE(orv::GetGlobalFlag(L, "g_unset"));
+
+    EXPECT_EQ(orv::GetGlobalInteger(L, "g_num"), 5);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "g_numstr"), 42);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "g_word"), 0);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "g_true"), 0);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "g_unset"), 0);
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST(Globals, WrittenTextIsUtf8OnTheScriptSide) {
+    lua_State* L = EngineState();
+    orv::SetGlobalText(L, "InstallPath", L"C:\\Program Files\\奎比");
+    ASSERT_EQ(RunScript("path_bytes = #InstallPath; path_ok = InstallPath == 'C:\\\\Program Files\\\\奎比'"), 1);
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "path_ok"));
+    EXPECT_EQ(orv::GetGlobalInteger(L, "path_bytes"), 17 + 6);  // two Chinese characters are six bytes
+}
+
+int ReadArgs(lua_State* L) {
+    orv::PushText(L, orv::ArgText(L, 1) + L"|" + orv::ArgText(L, 2) + L"|" + orv::ArgText(L, 5));
+    lua_pushboolean(L, orv::ArgFlag(L, 3));
+    lua_pushinteger(L, orv::ArgInteger(L, 4) + orv::ArgInteger(L, 6));
+    return 3;
+}
+
+TEST(ActionArgs, AbsentArgumentsReadAsEmptyFalseAndZero) {
+    lua_register(EngineState(), "ORVTEST_ReadArgs", ReadArgs);
+    ASSERT_EQ(RunScript("a1, a2, a3 = ORVTEST_ReadArgs('文', 12, 0, '7', {})\n"
+                        "b1, b2, b3 = ORVTEST_ReadArgs()"),
+              1);
+    lua_State* L = EngineState();
+    EXPECT_EQ(orv::GetGlobalText(L, "a1"), L"文|12|");
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "a2"));
+    EXPECT_EQ(orv::GetGlobalInteger(L, "a3"), 7);
+    EXPECT_EQ(orv::GetGlobalText(L, "b1"), L"||");
+    EXPECT_FALSE(orv::GetGlobalFlag(L, "b2"));
+    EXPECT_EQ(orv::GetGlobalInteger(L, "b3"), 0);
+}
+
+TEST(Logout, WritesOneLineOfTheArgumentsText) {
+    TraceCapture capture;
+    ASSERT_EQ(RunScript("Lua_Logout('安装 started'); Lua_Logout(5); Lua_Logout(1.5); Lua_Logout(nil);"
+                        " Lua_Logout(); Lua_Logout('100%d %s')"),
+              1);
+    const std::vector<std::wstring> expected = {L"qz 安装 started", L"qz 5", L"qz 1.5", L"qz ", L"qz ",
+                                                L"qz 100%d %s"};
+    EXPECT_EQ(TraceCapture::Lines(), expected);
+}
+
+}  // namespace

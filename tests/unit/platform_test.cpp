@@ -1,0 +1,91 @@
+// Path expansion limits, the mutex name rules, the single-instance mutex and the bridge install point.
+#include <gtest/gtest.h>
+#include <aclapi.h>
+#include <windows.h>
+
+#include "appinstance.h"
+#include "luatestutil.h"
+#include "orvscriptengine/bridge.h"
+#include "orvscriptengine/pathexpand.h"
+#include "orvscriptengine/scriptglobals.h"
+
+namespace {
+
+TEST(ExpandPath, ExpandsVariablesAndRefusesWhatDoesNotFit) {
+    ::SetEnvironmentVariableW(L"ORVTEST_DIR", L"C:\\目录");
+    std::wstring out;
+    ASSERT_TRUE(orv::ExpandPath(L"%ORVTEST_DIR%\\a.txt", out));
+    EXPECT_EQ(out, L"C:\\目录\\a.txt");
+    ASSERT_TRUE(orv::ExpandPath(L"plain", out));
+    EXPECT_EQ(out, L"plain");
+
+    const std::wstring fits(MAX_PATH - 1, L'x');
+    ASSERT_TRUE(orv::ExpandPath(fits, out));
+    EXPECT_EQ(out, fits);
+    EXPECT_FALSE(orv::ExpandPath(std::wstring(MAX_PATH, L'x'), out));
+    EXPECT_TRUE(out.empty());
+
+    ::SetEnvironmentVariableW(L"ORVTEST_LONG", std::wstring(250, L'y').c_str());
+    EXPECT_FALSE(orv::ExpandPath(L"C:\\%ORVTEST_LONG%\\abcdefghij.txt", out));
+    EXPECT_TRUE(out.empty());
+    ::SetEnvironmentVariableW(L"ORVTEST_LONG", nullptr);
+    ::SetEnvironmentVariableW(L"ORVTEST_DIR", nullptr);
+}
+
+TEST(MutexName, AppIdIsAppendedUnlessZeroAndTheNameMustFit) {
+    std::wstring name;
+    ASSERT_TRUE(orv::BuildMutexName(orv::kDefaultMutexName, 22, name));
+    EXPECT_EQ(name, L"Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}22");
+    ASSERT_TRUE(orv::BuildMutexName(orv::kDefaultMutexName, 0, name));
+    EXPECT_EQ(name, L"Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}");
+    ASSERT_TRUE(orv::BuildMutexName(L"m", -5, name));
+    EXPECT_EQ(name, L"m-5");
+
+    ASSERT_TRUE(orv::BuildMutexName(std::wstring(257, L'n'), 22, name));
+    EXPECT_EQ(name.size(), 259u);
+    name = L"unchanged";
+    EXPECT_FALSE(orv::BuildMutexName(std::wstring(258, L'n'), 22, name));
+    EXPECT_EQ(name, L"unchanged");
+    EXPECT_FALSE(orv::BuildMutexName(std::wstring(260, L'n'), 0, name));
+}
+
+TEST(AppInstance, SecondTakerSeesTheFirstAndEveryoneMayOpenIt) {
+    const std::wstring base = L"Local\\orvtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    orv::UniqueHandle first;
+    ASSERT_EQ(orv::CreateAppInstance(base, 7, first), orv::InstanceCheck::kFirst);
+    ASSERT_TRUE(first.Valid());
+
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(::GetSecurityInfo(first.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(dacl, nullptr);  // null DACL
+    ::LocalFree(descriptor);
+
+    orv::UniqueHandle second;
+    EXPECT_EQ(orv::CreateAppInstance(base, 7, second), orv::InstanceCheck::kAlreadyRunning);
+    EXPECT_FALSE(second.Valid());
+    EXPECT_EQ(orv::CreateAppInstance(base, 8, second), orv::InstanceCheck::kFirst);  // other app id, other mutex
+    EXPECT_EQ(orv::CreateAppInstance(std::wstring(300, L'z'), 0, second), orv::InstanceCheck::kBadName);
+}
+
+int OpenTestModule(lua_State* L) {
+    lua_newtable(L);
+    lua_pushstring(L, luaL_checkstring(L, 1));
+    lua_setfield(L, -2, "opened_as");
+    return 1;
+}
+
+TEST(Bridge, RequiredModuleIsLoadedAndGlobalAndTheStackIsUnchanged) {
+    lua_State* L = EngineState();
+    const int top = lua_gettop(L);
+    orv::InstallRequiredModule(L, "OrvTestType", OpenTestModule);
+    EXPECT_EQ(lua_gettop(L), top);
+    ASSERT_EQ(RunScript("bridge_ok = OrvTestType.opened_as == 'OrvTestType' and package.loaded.OrvTestType == OrvTestType"
+                        " and require('OrvTestType') == OrvTestType"),
+              1);
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "bridge_ok"));
+}
+
+}  // namespace
