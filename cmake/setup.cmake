@@ -36,10 +36,12 @@ CXX=${CMAKE_CXX_COMPILER}
 SEVENZIP=${ORV_SEVENZIP}
 LDFLAGS=${ORV_SETUP_LDFLAGS}
 LINK_RSP=${ORV_SETUP_RSP}
+ENGINE_RC=${ORV_ENGINE_RC}
 NM=${ORV_TRIPLE}-nm
 DELAY_DEFS=${ORV_SETUP_DELAY_DEFS}
 ")
-  set(deps "$<TARGET_OBJECTS:${app}>" ${app})
+  get_filename_component(rc_dir "${ORV_ENGINE_RC}" DIRECTORY)
+  set(deps "$<TARGET_OBJECTS:${app}>" ${app} "${ORV_ENGINE_RC}" "${rc_dir}/setup.ico" "${rc_dir}/orvinstaller.manifest")
   foreach(lib IN LISTS libs)
     if(TARGET ${lib})
       list(APPEND deps ${lib} "$<TARGET_FILE:${lib}>")

@@ -1,0 +1,40 @@
+// Shared pieces of the end-to-end tests.
+#include "e2etest.h"
+
+#include "fsutil.h"
+
+namespace orv {
+namespace test {
+
+std::wstring TestSetup(const std::wstring& product) { return ExeDirectory() + L"\\e2e-" + product + L".exe"; }
+
+ScopedEnv::ScopedEnv(std::initializer_list<std::pair<std::wstring, std::wstring>> vars) {
+    for (const auto& var : vars) {
+        wchar_t buffer[32768];
+        const DWORD n = ::GetEnvironmentVariableW(var.first.c_str(), buffer, 32768);
+        had_.push_back(n > 0 && n < 32768);
+        saved_.emplace_back(var.first, had_.back() ? std::wstring(buffer, n) : std::wstring());
+        ::SetEnvironmentVariableW(var.first.c_str(), var.second.c_str());
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    for (size_t i = 0; i < saved_.size(); ++i)
+        ::SetEnvironmentVariableW(saved_[i].first.c_str(), had_[i] ? saved_[i].second.c_str() : nullptr);
+}
+
+std::string WideToUtf8ForTest(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring UniqueMutexName(const std::wstring& test) {
+    return L"Local\\orv-e2e-" + test + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(::GetTickCount());
+}
+
+}  // namespace test
+}  // namespace orv

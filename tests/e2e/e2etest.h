@@ -1,0 +1,47 @@
+// Shared pieces of the end-to-end tests: where the test setups are, and environment for one run.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "setuprun.h"
+
+namespace orv {
+namespace test {
+
+constexpr DWORD kRunTimeoutMs = 30000;
+
+// A setup built for the tests, by product name (e2e-<name>.exe beside the test program).
+std::wstring TestSetup(const std::wstring& product = L"base");
+
+// Sets environment variables for the programs this test starts; restores them when it ends.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<std::wstring, std::wstring>> vars);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::vector<std::pair<std::wstring, std::wstring>> saved_;
+    std::vector<bool> had_;
+};
+
+// True when a line arrived exactly as `raw` (tag and line end included).
+inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstring& raw) {
+    for (const std::wstring& line : lines)
+        if (line == raw) return true;
+    return false;
+}
+
+// UTF-8 for failure messages.
+std::string WideToUtf8ForTest(const std::wstring& text);
+
+// A mutex name no other test run uses, so runs never see each other.
+std::wstring UniqueMutexName(const std::wstring& test);
+
+}  // namespace test
+}  // namespace orv

@@ -1,0 +1,68 @@
+// DLLs planted beside the setup under the names of its imports must never load.
+#include <gtest/gtest.h>
+
+#include "e2etest.h"
+#include "fsutil.h"
+
+namespace orv {
+namespace test {
+namespace {
+
+// Names of DLLs the setup uses that are not among the system's known DLLs, plus a few it may reach.
+const wchar_t* const kPlantedNames[] = {L"comctl32.dll", L"gdiplus.dll", L"msimg32.dll", L"riched20.dll",
+                                        L"uxtheme.dll", L"version.dll", L"dwmapi.dll", L"userenv.dll"};
+
+class PlantedFolder {
+public:
+    PlantedFolder() {
+        for (const wchar_t* name : kPlantedNames)
+            ok_ = ok_ && ::CopyFileW((ExeDirectory() + L"\\planted.dll").c_str(), dir_.Sub(name).c_str(), FALSE);
+    }
+    bool Ok() const { return ok_; }
+    std::wstring Copy(const std::wstring& exe, const std::wstring& as) {
+        const std::wstring target = dir_.Sub(as);
+        return ::CopyFileW(exe.c_str(), target.c_str(), FALSE) ? target : std::wstring();
+    }
+
+private:
+    TempDir dir_{L"orvplant"};
+    bool ok_ = true;
+};
+
+// Wine takes DLL overrides from the environment it was started with, not from the one a Windows
+// parent passes on: the test's runner sets native-first overrides for these names.
+bool NativeFirstOverridesAreSet() {
+    wchar_t value[2048] = {};
+    ::GetEnvironmentVariableW(L"WINEDLLOVERRIDES", value, 2048);
+    for (const wchar_t* name : kPlantedNames) {
+        const std::wstring base = std::wstring(name).substr(0, wcslen(name) - 4);
+        if (!wcsstr(value, base.c_str())) return false;
+    }
+    return wcsstr(value, L"=n,b") != nullptr;
+}
+
+TEST(Hardening, PlantedDllsAreNotLoaded) {
+    PlantedFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    ASSERT_TRUE(NativeFirstOverridesAreSet()) << "run with WINEDLLOVERRIDES preferring native DLLs for the planted names";
+    ScopedEnv env({{L"ORVTEST_SILENT", L"1"},
+                   {L"ORVTEST_FINISH", L"1"}, {L"ORVTEST_MUTEX", UniqueMutexName(L"planted")}});
+
+    // A program that loads DLLs by bare name does pick the planted ones up: the test can see them.
+    const std::wstring probe = folder.Copy(ExeDirectory() + L"\\plantedprobe.exe", L"probe.exe");
+    ASSERT_FALSE(probe.empty());
+    const SetupResult control = RunSetup(probe, {}, kRunTimeoutMs);
+    ASSERT_TRUE(control.Completed()) << control.Describe();
+    EXPECT_TRUE(ContainsLine(control.lines, L"PLANTED DLL LOADED")) << control.Describe();
+
+    const std::wstring setup = folder.Copy(TestSetup(), L"setup.exe");
+    ASSERT_FALSE(setup.empty());
+    const SetupResult r = RunSetup(setup, {}, kRunTimeoutMs);
+    ASSERT_TRUE(r.Completed()) << r.Describe();
+    EXPECT_EQ(r.exitCode, 1u) << r.Describe();
+    EXPECT_TRUE(LacksLine(r.lines, L"PLANTED DLL LOADED"));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace orv

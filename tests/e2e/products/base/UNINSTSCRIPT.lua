@@ -1,0 +1,2 @@
+-- Test uninstall chunk: only carried, never run by the setup.
+Lua_Logout("uninstall chunk")

@@ -1,0 +1,143 @@
+#include "fsutil.h"
+
+#include <vector>
+
+#include "debugrun.h"
+
+namespace orv {
+namespace test {
+namespace {
+
+// Owns a FindFirstFileW search.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : h_(h) {}
+    ~FindHandle() {
+        if (h_ != INVALID_HANDLE_VALUE) ::FindClose(h_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE Get() const { return h_; }
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+std::wstring TrimSlash(std::wstring p) {
+    while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
+    return p;
+}
+
+}  // namespace
+
+TempDir::TempDir(const std::wstring& prefix) {
+    wchar_t tmp[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, tmp);
+    if (n == 0 || n > MAX_PATH) return;
+    std::wstring base = TrimSlash(std::wstring(tmp, n));
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::wstring candidate = base + L"\\" + prefix + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(attempt);
+        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return;
+    }
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+std::wstring TempDir::Sub(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+bool FileExists(const std::wstring& path) {
+    DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::wstring& path) {
+    DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RemoveTree(const std::wstring& rawPath) {
+    if (rawPath.empty()) return false;
+    const std::wstring path = TrimSlash(rawPath);
+    DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return true;  // already gone
+    if (attrs & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return ::RemoveDirectoryW(path.c_str()) != FALSE;
+        return ::DeleteFileW(path.c_str()) != FALSE;
+    }
+    std::vector<std::wstring> children;
+    {
+        WIN32_FIND_DATAW fd;
+        FindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &fd));
+        if (find.Valid()) {
+            do {
+                std::wstring name = fd.cFileName;
+                if (name != L"." && name != L"..") children.push_back(path + L"\\" + name);
+            } while (::FindNextFileW(find.Get(), &fd));
+        }
+    }
+    bool ok = true;
+    for (const auto& c : children) ok = RemoveTree(c) && ok;
+    return ::RemoveDirectoryW(path.c_str()) != FALSE && ok;
+}
+
+std::wstring ExeDirectory() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2);
+    }
+    size_t slash = buf.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : buf.substr(0, slash);
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* out) {
+    if (!out) return false;
+    trace::UniqueHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(f.Get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+    std::string data(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < data.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(f.Get(), &data[done], static_cast<DWORD>(data.size() - done), &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    data.resize(done);
+    *out = std::move(data);
+    return true;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    trace::UniqueHandle f(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD put = 0;
+        if (!::WriteFile(f.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) ||
+            put == 0)
+            return false;
+        done += put;
+    }
+    return true;
+}
+
+}  // namespace test
+}  // namespace orv

@@ -1,0 +1,41 @@
+// File-system helpers for end-to-end tests (UTF-16 paths).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace orv {
+namespace test {
+
+// A fresh, empty folder under %TEMP%, removed with everything in it when the object goes away.
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& prefix = L"orvtest");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    bool Ok() const { return !path_.empty(); }
+    // Full path without a trailing backslash; empty when the folder could not be made.
+    const std::wstring& Path() const { return path_; }
+    // Path() + "\" + relative.
+    std::wstring Sub(const std::wstring& relative) const;
+
+private:
+    std::wstring path_;
+};
+
+bool FileExists(const std::wstring& path);  // an existing file (not a folder)
+bool DirExists(const std::wstring& path);
+// Deletes a file or a folder tree (read-only attributes are cleared). True when nothing is left.
+bool RemoveTree(const std::wstring& path);
+// Folder of the running test program, without a trailing backslash.
+std::wstring ExeDirectory();
+
+bool ReadFileBytes(const std::wstring& path, std::string* out);
+// Creates or replaces the file.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+}  // namespace test
+}  // namespace orv
