@@ -78,7 +78,8 @@ target_compile_options(orv_lua PRIVATE -w)
 # ---------------------------------------------------------------- pugixml
 add_library(orv_pugixml STATIC "${_orv_pugi_dir}/pugixml.cpp")
 target_include_directories(orv_pugixml SYSTEM PUBLIC "${_orv_pugi_dir}")
-target_compile_definitions(orv_pugixml PUBLIC PUGIXML_WCHAR_MODE)
+# No STL streams: the layout is parsed from memory, and streams would pull in the whole locale library.
+target_compile_definitions(orv_pugixml PUBLIC PUGIXML_WCHAR_MODE PUGIXML_NO_STL)
 target_compile_options(orv_pugixml PRIVATE -w)
 
 # ---------------------------------------------------------------- 7z / LZMA

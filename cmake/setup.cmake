@@ -9,7 +9,7 @@ find_program(ORV_SEVENZIP NAMES 7zz 7z REQUIRED)
 set(ORV_MKSETUP "${CMAKE_SOURCE_DIR}/tools/mksetup.py")
 set(ORV_SETUP_ENV "${CMAKE_BINARY_DIR}/mksetup/mksetup.env")
 set(ORV_SETUP_RSP "${CMAKE_BINARY_DIR}/mksetup/link.rsp")
-set(ORV_SETUP_LDFLAGS "-static -municode -mwindows -s -Wl,--dynamicbase -Wl,--nxcompat")
+set(ORV_SETUP_LDFLAGS "-static -municode -mwindows -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat")
 
 function(orv_write_link_description app)
   set(libs ${ARGN})

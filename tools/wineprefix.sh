@@ -22,6 +22,8 @@ trap 'rm -f "$reg"' EXIT
 {
   printf 'REGEDIT4\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+  # Xvfb has no window manager: unmanaged windows close without Wine waiting for one.
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
   for family in "微软雅黑" "Microsoft YaHei" "SimSun" "宋体" "新宋体" "NSimSun" "SimHei" "黑体"; do
     printf '"%s"="WenQuanYi Micro Hei"\r\n' "$family"

@@ -1,0 +1,1 @@
+-- Benchmark product: nothing to uninstall.
