@@ -49,6 +49,11 @@ TEST(ScriptError, TableErrorValueShowsTheMissingStringTextAndStillTheStack) {
     EXPECT_NE(text.find(L"unknown : line 1 [=GLOBAL_VAR.LUAC : line 0]"), std::wstring::npos) << text;
 }
 
+TEST(ScriptError, Utf8MessagesFromScriptsAreShownAsWritten) {
+    const std::wstring text = ErrorText("error('释放文件时出现错误', 0)", "=INSTSCRIPT.LUAC");
+    EXPECT_EQ(text.rfind(L"释放文件时出现错误\n      <call stack>\n", 0), 0u) << orv::WideToUtf8(text);
+}
+
 TEST(ScriptError, CallStackOfAnEmptyStackIsEmpty) {
     lua_State* thread = lua_newthread(EngineState());
     std::string buffer = "x\n";

@@ -48,7 +48,9 @@ std::wstring BuildScriptErrorText(lua_State* L) {
     std::string buffer = message ? message : "(null)";  // an error value without string conversion
     buffer += "\n";
     AppendCallStack(L, 0, buffer);
-    return AnsiToWide(buffer.data(), buffer.size()) + kReportRequest;
+    // Script text is UTF-8, so error messages from scripts usually are too; other narrow text (from the
+    // C runtime, say) is in the ANSI code page.
+    return Utf8OrAnsiToWide(buffer.data(), buffer.size()) + kReportRequest;
 }
 
 int ScriptErrorHandler(lua_State* L) {

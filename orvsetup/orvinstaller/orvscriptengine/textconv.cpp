@@ -6,12 +6,12 @@
 namespace orv {
 namespace {
 
-std::wstring ToWide(UINT codePage, const char* text, size_t length) {
+std::wstring ToWide(UINT codePage, const char* text, size_t length, DWORD flags = 0) {
     if (!text || length == 0) return std::wstring();
-    const int n = ::MultiByteToWideChar(codePage, 0, text, static_cast<int>(length), nullptr, 0);
+    const int n = ::MultiByteToWideChar(codePage, flags, text, static_cast<int>(length), nullptr, 0);
     if (n <= 0) return std::wstring();
     std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text, static_cast<int>(length), &out[0], n);
+    ::MultiByteToWideChar(codePage, flags, text, static_cast<int>(length), &out[0], n);
     return out;
 }
 
@@ -32,5 +32,12 @@ std::string WideToUtf8(const wchar_t* text, size_t length) { return FromWide(CP_
 std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text.data(), text.size()); }
 std::wstring AnsiToWide(const char* text, size_t length) { return ToWide(CP_THREAD_ACP, text, length); }
 std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_THREAD_ACP, text.data(), text.size()); }
+
+std::wstring Utf8OrAnsiToWide(const char* text, size_t length) {
+    if (!text || length == 0) return std::wstring();
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0) > 0)
+        return ToWide(CP_UTF8, text, length, MB_ERR_INVALID_CHARS);
+    return AnsiToWide(text, length);
+}
 
 }  // namespace orv

@@ -12,5 +12,7 @@ std::string WideToUtf8(const std::wstring& text);
 // The calling thread's ANSI code page.
 std::wstring AnsiToWide(const char* text, size_t length);
 std::string WideToAnsi(const std::wstring& text);
+// UTF-8 when the bytes are valid UTF-8, else the thread's ANSI code page.
+std::wstring Utf8OrAnsiToWide(const char* text, size_t length);
 
 }  // namespace orv
