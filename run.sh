@@ -54,6 +54,9 @@ start_wine() {
   start_display
   trap stop_all EXIT
   wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
+  # Start Wine's own services now, detached from our output: a service started by the first test
+  # program would inherit that program's output pipe and keep the test runner waiting.
+  "$root/tools/wine-run.sh" wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 wine_path() { # absolute Windows path of a Unix path
