@@ -206,10 +206,10 @@ void DebugRun::DebugLoop() {
         switch (ev.dwDebugEventCode) {
         case CREATE_PROCESS_DEBUG_EVENT:
             // hProcess and hThread belong to the system; the image file handle is ours to close.
-            if (ev.u.CreateProcessInfo.hFile) ::CloseHandle(ev.u.CreateProcessInfo.hFile);
+            UniqueHandle(ev.u.CreateProcessInfo.hFile).Reset();
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (ev.u.LoadDll.hFile) ::CloseHandle(ev.u.LoadDll.hFile);
+            UniqueHandle(ev.u.LoadDll.hFile).Reset();
             break;
         case OUTPUT_DEBUG_STRING_EVENT: {
             const OUTPUT_DEBUG_STRING_INFO& info = ev.u.DebugString;

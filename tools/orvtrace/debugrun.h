@@ -19,38 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "../../orvsetup/common/utility/uniquehandle.h"
+
 namespace orv {
 namespace trace {
 
-// Owns a kernel handle (process, thread, event, file). Null and INVALID_HANDLE_VALUE both mean "none".
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE h) : h_(h) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    explicit operator bool() const { return Valid(); }
-    HANDLE Release() {
-        HANDLE h = h_;
-        h_ = nullptr;
-        return h;
-    }
-    void Reset(HANDLE h = nullptr) {
-        if (Valid()) ::CloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
+// Owns a kernel handle (process, thread, event, file): the engine's own wrapper.
+using UniqueHandle = ::orv::UniqueHandle;
 
 // Quotes one argument so that CommandLineToArgvW / the C runtime give it back unchanged
 // (spaces, tabs, quotes and backslashes in front of quotes).
