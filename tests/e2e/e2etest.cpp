@@ -23,6 +23,11 @@ ScopedEnv::~ScopedEnv() {
         ::SetEnvironmentVariableW(saved_[i].first.c_str(), had_[i] ? saved_[i].second.c_str() : nullptr);
 }
 
+::testing::AssertionResult EndedWith(const SetupResult& r, DWORD exitCode) {
+    if (r.Completed() && r.exitCode == exitCode) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected exit code " << exitCode << "\n" << r.Describe();
+}
+
 std::string WideToUtf8ForTest(const std::wstring& text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
                                         nullptr);

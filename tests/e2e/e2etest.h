@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "setuprun.h"
 
 namespace orv {
@@ -36,6 +38,9 @@ inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstrin
         if (line == raw) return true;
     return false;
 }
+
+// The run finished by itself with `exitCode`; the failure message has the whole run.
+::testing::AssertionResult EndedWith(const SetupResult& r, DWORD exitCode);
 
 // UTF-8 for failure messages.
 std::string WideToUtf8ForTest(const std::wstring& text);

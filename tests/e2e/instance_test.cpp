@@ -60,8 +60,7 @@ TEST(Instance, MutexNameFollowsTheConfiguration) {
         ScopedEnv env1({c.env[0]});
         ScopedEnv env2({c.env.size() > 1 ? c.env[1] : std::make_pair(std::wstring(L"ORVTEST_UNUSED"), std::wstring())});
         const SetupResult r = RunSetup(TestSetup(), {}, kRunTimeoutMs);
-        ASSERT_TRUE(r.Completed()) << r.Describe();
-        EXPECT_EQ(r.exitCode, 1u) << r.Describe();
+        ASSERT_TRUE(EndedWith(r, 1));
         EXPECT_TRUE(HasExactLine(r.lines, L" szObjectName = " + c.expected + L" ")) << r.Describe();
     }
 }
@@ -69,13 +68,11 @@ TEST(Instance, MutexNameFollowsTheConfiguration) {
 TEST(Instance, NameThatDoesNotFitEndsTheRun) {
     ScopedEnv env({{L"ORVTEST_MUTEX", std::wstring(258, L'm')}, {L"ORVTEST_APP_ID", L"22"}, {L"ORVTEST_SILENT", L"1"}});
     const SetupResult r = RunSetup(TestSetup(), {}, kRunTimeoutMs);
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 1u) << "the name alone fits: the app id is not used with a configured name";
+    ASSERT_TRUE(EndedWith(r, 1));
 
     ScopedEnv longer({{L"ORVTEST_MUTEX", std::wstring(260, L'm')}});
     const SetupResult r2 = RunSetup(TestSetup(), {}, kRunTimeoutMs);
-    ASSERT_TRUE(r2.Completed()) << r2.Describe();
-    EXPECT_EQ(r2.exitCode, 0u) << r2.Describe();
+    ASSERT_TRUE(EndedWith(r2, 0));
     EXPECT_TRUE(ContainsLine(r2.lines, L"mutex name too long: 260 units, at most 259"));
     EXPECT_TRUE(LacksLine(r2.lines, L"hook:"));
 }
@@ -93,14 +90,12 @@ TEST(Instance, SecondStartWhileTheFirstRunsSilentlyExitsWithZero) {
     const SetupResult second = RunSetup(TestSetup(), {}, kRunTimeoutMs);
     // The first instance keeps opening the file: retry until the delete gets through.
     for (int i = 0; i < 500 && !::DeleteFileW(hold.c_str()); ++i) ::Sleep(10);
-    ASSERT_TRUE(second.Completed()) << second.Describe();
-    EXPECT_EQ(second.exitCode, 0u) << second.Describe();
+    ASSERT_TRUE(EndedWith(second, 0));
     EXPECT_TRUE(LinesInOrder(second.lines, {L"szObjectName", L"CreateAppInstance return true"}));
     EXPECT_TRUE(LacksLine(second.lines, L"hook:"));  // both chunks ran, no hook did
 
     const SetupResult r = first.Finish(kRunTimeoutMs);
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 1u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 1));
 }
 
 TEST(Instance, SecondStartBringsTheFirstInstancesWindowForward) {
@@ -124,8 +119,7 @@ TEST(Instance, SecondStartBringsTheFirstInstancesWindowForward) {
     while (!second.Run().Wait(20, nullptr) && static_cast<LONG>(end - ::GetTickCount()) > 0) PumpMessages(20);
     r = second.Finish(kRunTimeoutMs);
     PumpMessages(300);
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(ContainsLine(r.lines, L"CreateAppInstance return true"));
     EXPECT_EQ(ForegroundWindow(), first.Get());
     ::DestroyWindow(other);

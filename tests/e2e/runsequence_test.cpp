@@ -15,8 +15,7 @@ SetupResult RunProduct(const std::wstring& product, std::initializer_list<std::p
 TEST(RunSequence, SilentWithoutFinishWindowCallsEveryHookAndSkipsTheLayout) {
     const SetupResult r = RunProduct(L"damaged_layout", {{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
                                                  {L"ORVTEST_MUTEX", UniqueMutexName(L"silent")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 1u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_BeforeInit", L"global_ss_install==true ~!",
                                        L"Completewindow==false ~!", L"start ss install!",
                                        L"hook:ORVSE_BeforeInstall", L"InstallPath=C:\\OrvTest",
@@ -35,8 +34,7 @@ TEST(RunSequence, SilentWithoutFinishWindowCallsEveryHookAndSkipsTheLayout) {
 TEST(RunSequence, SilentWithFinishWindowReadsTheLayoutButNeverShowsTheWindow) {
     const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"1"},
                                        {L"ORVTEST_MUTEX", UniqueMutexName(L"silentfinish")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 1u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_BeforeInit", L"global_ss_install==true ~!",
                                        L"Completewindow==true ~!", L"SSInstall ~!", L"Completewindow ~!",
                                        L"start ss install!", L"hook:ORVSE_BeforeInstall", L"hook:ORVSE_OnInstall",
@@ -48,8 +46,7 @@ TEST(RunSequence, SilentWithFinishWindowReadsTheLayoutButNeverShowsTheWindow) {
 
 TEST(RunSequence, InteractiveRunStopsBeforeInstallingWithoutDialogs) {
     const SetupResult r = RunProduct(L"base", {{L"ORVTEST_MUTEX", UniqueMutexName(L"interactive")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_BeforeInit", L"Completewindow==true ~!",
                                        L"Completewindow ~!", L"dialogs are not built"}));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));
@@ -60,8 +57,7 @@ TEST(RunSequence, InteractiveRunStopsBeforeInstallingWithoutDialogs) {
 TEST(RunSequence, SilentRequestIsIgnoredWhileSilentInstallIsNotEnabled) {
     const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SS_WITHOUT_ENABLE", L"1"}, {L"ORVTEST_FINISH", L"0"},
                                        {L"ORVTEST_MUTEX", UniqueMutexName(L"ssnoenable")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));
     EXPECT_TRUE(LacksLine(r.lines, L"start ss install!"));
     EXPECT_TRUE(ContainsLine(r.lines, L"Completewindow==false ~!"));
@@ -71,8 +67,7 @@ TEST(RunSequence, DamagedLayoutStopsInteractiveAndShowFinishRunsBeforeInstalling
     for (const wchar_t* silent : {L"0", L"1"}) {
         const SetupResult r = RunProduct(L"damaged_layout", {{L"ORVTEST_SILENT", silent}, {L"ORVTEST_FINISH", L"1"},
                                                      {L"ORVTEST_MUTEX", UniqueMutexName(L"damaged")}});
-        ASSERT_TRUE(r.Completed()) << r.Describe();
-        EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+        ASSERT_TRUE(EndedWith(r, 0));
         EXPECT_TRUE(ContainsLine(r.lines, L"Load_buffer failed, ")) << "silent=" << (silent[0] == L'1');
         EXPECT_TRUE(LacksLine(r.lines, L"start ss install!"));
         EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_BeforeInstall"));
@@ -82,8 +77,7 @@ TEST(RunSequence, DamagedLayoutStopsInteractiveAndShowFinishRunsBeforeInstalling
 TEST(RunSequence, MissingLayoutWritesTheFailureTrailer) {
     const SetupResult r = RunProduct(L"missing_layout", {{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"1"},
                                                  {L"ORVTEST_MUTEX", UniqueMutexName(L"nolayout")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"LoadResource failed. type : XML, id : LAYOUT.XMLqz file:orvinstaller",
                                        L"LoadResource failed. type : XML, id : LAYOUT.XMLqz line:",
                                        L"LoadResource failed. type : XML, id : LAYOUT.XMLqz err:"}));
@@ -107,8 +101,7 @@ TEST(RunSequence, ChunksThatFailToLoadEndTheRunWithZero) {
     };
     for (const Case& c : cases) {
         const SetupResult r = RunProduct(c.product, {{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_MUTEX", UniqueMutexName(c.product)}});
-        ASSERT_TRUE(r.Completed()) << r.Describe();
-        EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+        ASSERT_TRUE(EndedWith(r, 0));
         for (const std::wstring& line : c.expected) EXPECT_TRUE(ContainsLine(r.lines, line));
         EXPECT_TRUE(LacksLine(r.lines, L"szObjectName"));  // nothing after the chunks ran
         EXPECT_TRUE(LacksLine(r.lines, L"hook:"));

@@ -41,8 +41,7 @@ TEST(ScriptError, ErrorInBeforeInitShowsMessageAndCallStackThenEndsWithZero) {
     ASSERT_EQ(box.buttons.size(), 1u);
     EXPECT_EQ(box.buttons[0].id, IDOK);
 
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u) << r.Describe();
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(ContainsLine(r.lines, L"hook:ORVSE_BeforeInit"));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));  // nothing after the failing hook
     EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_BeforeInstall"));
@@ -53,8 +52,7 @@ TEST(ScriptError, TableErrorValueShowsTheMissingStringText) {
     const MessageBoxContent box = ErrorBoxOf(L"table", &r);
     EXPECT_EQ(box.caption, kCaption);
     EXPECT_EQ(box.text.rfind(L"(null)\n      <call stack>\n-> | ", 0), 0u) << WideToUtf8ForTest(box.text);
-    ASSERT_TRUE(r.Completed()) << r.Describe();
-    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_TRUE(EndedWith(r, 0));
 }
 
 }  // namespace

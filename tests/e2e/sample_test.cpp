@@ -1,0 +1,24 @@
+// The sample product's setup as the demo builds it: its configuration and install chunks run.
+#include <gtest/gtest.h>
+
+#include "e2etest.h"
+#include "fsutil.h"
+
+namespace orv {
+namespace test {
+namespace {
+
+TEST(SampleProduct, ConfigurationAndInstallChunkDriveTheRun) {
+    const SetupResult r = RunSetup(ExeDirectory() + L"\\..\\dist\\QuellbySetup.exe", {}, kRunTimeoutMs);
+    // Silent installs are not enabled for the sample product, and its finish window is shown.
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L" szObjectName = Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}22 ",
+                                       L"script_version:1.0.2.57", L"Completewindow==true ~!\r\n",
+                                       L"Completewindow ~!"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));
+    EXPECT_TRUE(LacksLine(r.lines, L"Load_buffer failed"));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace orv
