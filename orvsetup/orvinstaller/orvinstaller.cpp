@@ -7,9 +7,11 @@
 #include "appinstance.h"
 #include "gdiplussession.h"
 #include "layoutresource.h"
+#include "messageloop.h"
 #include "orvscriptengine/orvscriptengine.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "orvscriptengine/scripttrace.h"
+#include "../common/utility/scopeguard.h"
 #include "../common/utility/uniquehandle.h"
 
 namespace orv {
@@ -99,6 +101,8 @@ int RunSetup(HINSTANCE instance) {
     ComInit com;
     EnsureGdiplus();
     StartCommonControls();
+    Module().Init(instance);
+    auto endModule = MakeScopeExit([] { Module().Term(); });  // runs before COM is released
     const int exitCode = RunHooksAndDialogs(instance, L);
     return exitCode;
 }
