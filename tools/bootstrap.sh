@@ -27,7 +27,7 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
 fi
-if [ ${#missing[@]} -gt 0 ] || [ ! -e /var/lib/apt/lists/lock ] || ! ls /var/lib/apt/lists/*i386_Packages >/dev/null 2>&1 \
+if [ ${#missing[@]} -gt 0 ] || ! ls /var/lib/apt/lists/*i386_Packages >/dev/null 2>&1 \
    || ! ls /var/lib/apt/lists/*_source_Sources* >/dev/null 2>&1; then
   as_root apt-get update -qq
   updated=1
