@@ -14,7 +14,6 @@ have_src() { grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
-updated=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
@@ -30,7 +29,6 @@ fi
 if [ ${#missing[@]} -gt 0 ] || ! ls /var/lib/apt/lists/*i386_Packages >/dev/null 2>&1 \
    || ! ls /var/lib/apt/lists/*_source_Sources* >/dev/null 2>&1; then
   as_root apt-get update -qq
-  updated=1
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
