@@ -45,9 +45,8 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     const RunMode mode = DecideRunMode(L);
 
     pugi::xml_document layout;  // the dialogs keep pointers into it: it outlives them
-    if (mode.silent && !mode.showFinish) {
-        // A silent run without the finish window never reads the layout.
-    } else {
+    const bool needsLayout = !mode.silent || mode.showFinish;  // a silent run without the finish window never reads it
+    if (needsLayout) {
         if (mode.silent) TraceLine(L"SSInstall ~!\r\n");
         if (mode.showFinish) TraceLine(L"Completewindow ~!");
         if (!LoadLayoutDocument(instance, layout)) return kExitStopped;
