@@ -8,7 +8,7 @@ namespace test {
 
 std::wstring TestSetup(const std::wstring& product) { return ExeDirectory() + L"\\e2e-" + product + L".exe"; }
 
-ScopedEnv::ScopedEnv(std::initializer_list<std::pair<std::wstring, std::wstring>> vars) {
+ScopedEnv::ScopedEnv(const Vars& vars) {
     for (const auto& var : vars) {
         wchar_t buffer[32768];
         const DWORD n = ::GetEnvironmentVariableW(var.first.c_str(), buffer, 32768);
@@ -26,14 +26,6 @@ ScopedEnv::~ScopedEnv() {
 ::testing::AssertionResult EndedWith(const SetupResult& r, DWORD exitCode) {
     if (r.Completed() && r.exitCode == exitCode) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "expected exit code " << exitCode << "\n" << r.Describe();
-}
-
-std::string WideToUtf8ForTest(const std::wstring& text) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
 }
 
 std::wstring UniqueMutexName(const std::wstring& test) {

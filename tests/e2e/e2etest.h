@@ -22,7 +22,9 @@ std::wstring TestSetup(const std::wstring& product = L"base");
 // Sets environment variables for the programs this test starts; restores them when it ends.
 class ScopedEnv {
 public:
-    ScopedEnv(std::initializer_list<std::pair<std::wstring, std::wstring>> vars);
+    using Vars = std::vector<std::pair<std::wstring, std::wstring>>;
+    explicit ScopedEnv(const Vars& vars);
+    ScopedEnv(std::initializer_list<Vars::value_type> vars) : ScopedEnv(Vars(vars)) {}
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -41,9 +43,6 @@ inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstrin
 
 // The run finished by itself with `exitCode`; the failure message has the whole run.
 ::testing::AssertionResult EndedWith(const SetupResult& r, DWORD exitCode);
-
-// UTF-8 for failure messages.
-std::string WideToUtf8ForTest(const std::wstring& text);
 
 // A mutex name no other test run uses, so runs never see each other.
 std::wstring UniqueMutexName(const std::wstring& test);

@@ -45,7 +45,7 @@ void PumpMessages(DWORD ms) {
 
 TEST(Instance, MutexNameFollowsTheConfiguration) {
     struct Case {
-        std::vector<std::pair<std::wstring, std::wstring>> env;
+        ScopedEnv::Vars env;
         std::wstring expected;
     };
     const std::wstring custom = UniqueMutexName(L"custom");
@@ -57,8 +57,7 @@ TEST(Instance, MutexNameFollowsTheConfiguration) {
     };
     for (const Case& c : cases) {
         ScopedEnv silent({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"}});
-        ScopedEnv env1({c.env[0]});
-        ScopedEnv env2({c.env.size() > 1 ? c.env[1] : std::make_pair(std::wstring(L"ORVTEST_UNUSED"), std::wstring())});
+        ScopedEnv env(c.env);
         const SetupResult r = RunSetup(TestSetup(), {}, kRunTimeoutMs);
         ASSERT_TRUE(EndedWith(r, 1));
         EXPECT_TRUE(HasExactLine(r.lines, L" szObjectName = " + c.expected + L" ")) << r.Describe();

@@ -32,10 +32,10 @@ TEST(ScriptError, ErrorInBeforeInitShowsMessageAndCallStackThenEndsWithZero) {
     EXPECT_EQ(box.caption, kCaption);
     // The shipped chunks carry no line information, so Lua adds no position to the message.
     const std::wstring start = L"bad thing in BeforeInit\n      <call stack>\n-> | ";
-    EXPECT_EQ(box.text.substr(0, start.size()), start) << WideToUtf8ForTest(box.text);
+    EXPECT_EQ(box.text.substr(0, start.size()), start) << ToUtf8(box.text);
     EXPECT_NE(box.text.find(L"\n--  | error() : line -1 [=[C] : line -1]\n"), std::wstring::npos)
-        << WideToUtf8ForTest(box.text);
-    EXPECT_NE(box.text.find(L"\n--  | unknown : line "), std::wstring::npos) << WideToUtf8ForTest(box.text);
+        << ToUtf8(box.text);
+    EXPECT_NE(box.text.find(L"\n--  | unknown : line "), std::wstring::npos) << ToUtf8(box.text);
     ASSERT_GE(box.text.size(), kRequest.size());
     EXPECT_EQ(box.text.substr(box.text.size() - kRequest.size()), kRequest);
     ASSERT_EQ(box.buttons.size(), 1u);
@@ -51,7 +51,7 @@ TEST(ScriptError, TableErrorValueShowsTheMissingStringText) {
     SetupResult r;
     const MessageBoxContent box = ErrorBoxOf(L"table", &r);
     EXPECT_EQ(box.caption, kCaption);
-    EXPECT_EQ(box.text.rfind(L"(null)\n      <call stack>\n-> | ", 0), 0u) << WideToUtf8ForTest(box.text);
+    EXPECT_EQ(box.text.rfind(L"(null)\n      <call stack>\n-> | ", 0), 0u) << ToUtf8(box.text);
     ASSERT_TRUE(EndedWith(r, 0));
 }
 
