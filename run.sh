@@ -2,32 +2,46 @@
 # The project's one entry point. Every command first does the set-up it needs (packages, dependency
 # sources, build); a second run skips what is already in place.
 #
-#   ./run.sh demo                      build, then run the sample product's setup under Wine with its trace
-#   ./run.sh test                      build, then run the whole test suite under Wine
+#   ./run.sh demo                      build both setups, run the one this machine can run, with its trace
+#   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #   ./run.sh build                     set-up and build only
-#   ./run.sh setup PRODUCT_DIR OUT.exe build one setup executable from a product folder
-#   ./run.sh trace SETUP.exe [ARGS...] run a Windows program under Wine and print its trace live
-#   ./run.sh bench                     start-to-exit benchmarks against reference programs
+#   ./run.sh setup [--arch A] PRODUCT_DIR OUT.exe
+#                                      build one setup executable (A: i686, the default, or x86_64)
+#   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
+#   ./run.sh bench                     start-to-exit benchmarks against reference programs, per architecture
+#
+# ORV_ARCHS (a comma list of i686 and x86_64) narrows what build, test and bench cover.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$root/build"
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+export ORV_WINEPREFIX_ROOT=${ORV_WINEPREFIX_ROOT:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
+. "$root/tools/machine.sh"
 
 log() { echo "run.sh: $*" >&2; }
+die() { log "$*"; exit 1; }
 
 setup_machine() {
   "$root/tools/bootstrap.sh"
   "$root/tools/fetch-deps.sh" >/dev/null
 }
 
-build_all() {
-  setup_machine
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+build_arch() {
+  local arch=$1 dir="$build/$1"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DORV_DIST_DIR="$build/dist" >/dev/null
   fi
-  cmake --build "$build" -j 2
+  cmake --build "$dir" -j 2
+}
+
+# Builds the given architectures (default: those ORV_ARCHS names, both when it is unset).
+build_all() {
+  local archs=${1:-} arch
+  setup_machine
+  [ -n "$archs" ] || archs=$(orv_requested_archs)
+  for arch in $archs; do build_arch "$arch"; done
 }
 
 # A display for Windows programs: ours when none is set, ended when this script ends.
@@ -44,19 +58,49 @@ start_display() {
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 }
 
+prefixes=()
 stop_all() {
-  wineserver -k >/dev/null 2>&1 || true
+  local p
+  for p in "${prefixes[@]}"; do
+    WINEPREFIX="$ORV_WINEPREFIX_ROOT/$p" wineserver -k >/dev/null 2>&1 || true
+  done
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 
+# Makes the prefixes the given architectures run in (both at once when both are new) and starts them.
+# The i686 build also runs its WoW64 groups in the win64 prefix.
 start_wine() {
-  "$root/tools/wineprefix.sh"
+  local arch p pids=()
+  prefixes=()
+  for arch in "$@"; do
+    case "$arch" in
+      i686) prefixes+=(win32 win64) ;;
+      x86_64) prefixes+=(win64) ;;
+    esac
+  done
+  mapfile -t prefixes < <(printf '%s\n' "${prefixes[@]}" | sort -u)
+  for p in "${prefixes[@]}"; do "$root/tools/wineprefix.sh" "$p" & pids+=($!); done
+  for p in "${pids[@]}"; do wait "$p"; done
   start_display
   trap stop_all EXIT
-  wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
-  # Start Wine's own services now, detached from our output: a service started by the first test
-  # program would inherit that program's output pipe and keep the test runner waiting.
-  "$root/tools/wine-run.sh" wineboot </dev/null >/dev/null 2>&1 || true
+  for p in "${prefixes[@]}"; do
+    export WINEPREFIX="$ORV_WINEPREFIX_ROOT/$p"
+    wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
+    # Start Wine's own services now, detached from our output: a service started by the first test
+    # program would inherit that program's output pipe and keep the test runner waiting.
+    "$root/tools/wine-run.sh" --prefix "$p" wineboot </dev/null >/dev/null 2>&1 || true
+  done
+  unset WINEPREFIX
+}
+
+# The architectures among the requested ones that this machine runs; says why the others are skipped.
+runnable_archs() {
+  local arch reason out=()
+  for arch in $(orv_requested_archs); do
+    reason=$(orv_arch_skip_reason "$arch")
+    if [ -z "$reason" ]; then out+=("$arch"); else log "$arch skipped: $reason"; fi
+  done
+  echo "${out[*]}"
 }
 
 wine_path() { # absolute Windows path of a Unix path
@@ -66,9 +110,37 @@ wine_path() { # absolute Windows path of a Unix path
 }
 
 trace_run() {
-  local exe=$1
+  local exe=$1 arch
   shift
-  "$root/tools/wine-run.sh" "$build/tools/orvtrace/orvtrace.exe" "$(wine_path "$exe")" "$@"
+  arch=$(orv_pe_arch "$exe") || die "$exe is not a 32-bit or 64-bit Windows program"
+  "$root/tools/wine-run.sh" --prefix "$(orv_prefix_name "$arch")" "$build/$arch/tools/orvtrace/orvtrace.exe" \
+    "$(wine_path "$exe")" "$@"
+}
+
+# ctest for each requested architecture; ends with one line per architecture.
+run_tests() {
+  local arch reason out summary failed=0 lines=()
+  for arch in $(orv_requested_archs); do
+    reason=$(orv_arch_skip_reason "$arch")
+    if [ -n "$reason" ]; then lines+=("$arch: skipped, $reason"); continue; fi
+    out="$build/$arch/ctest-summary.txt"
+    log "running the $arch suite"
+    if (cd "$build/$arch" && ctest --output-on-failure) | tee "$out"; then :; else failed=1; fi
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1 || true)
+    if [ -z "$summary" ]; then
+      lines+=("$arch: no test result (see the output above)")
+      failed=1
+    else
+      local total bad
+      total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$summary")
+      bad=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+      lines+=("$arch: $((total - bad)) passed, $bad failed")
+      [ "$bad" = 0 ] || failed=1
+    fi
+  done
+  echo
+  printf '%s\n' "${lines[@]}"
+  return $failed
 }
 
 cmd=${1:-}
@@ -78,42 +150,52 @@ case "$cmd" in
     build_all
     ;;
   demo)
-    build_all
-    start_wine
-    log "running build/dist/QuellbySetup.exe under Wine; its trace follows"
+    build_all "i686 x86_64"
+    archs=$(ORV_ARCHS= runnable_archs)
+    [ -n "$archs" ] || die "this machine runs neither setup"
+    arch=${archs%% *}
+    exe="$build/dist/QuellbySetup$([ "$arch" = x86_64 ] && echo 64).exe"
+    start_wine "$arch"
+    log "running $exe ($arch) under Wine; its trace follows"
     set +e
-    trace_run "$build/dist/QuellbySetup.exe"
+    trace_run "$exe"
     code=$?
     set -e
-    log "QuellbySetup.exe exited with $code"
+    log "$(basename "$exe") exited with $code"
     ;;
   test)
     build_all
-    start_wine
-    cd "$build"
-    ctest --output-on-failure
+    archs=$(runnable_archs)
+    [ -z "$archs" ] || start_wine $archs
+    run_tests
     ;;
   setup)
-    [ $# -eq 2 ] || { echo "usage: ./run.sh setup PRODUCT_DIR OUT.exe" >&2; exit 2; }
-    build_all >/dev/null
-    python3 "$root/tools/mksetup.py" --env "$build/mksetup/mksetup.env" --product "$1" "$2"
-    log "wrote $2"
+    arch=i686
+    if [ "${1:-}" = --arch ]; then arch=${2:-}; shift 2 || true; fi
+    case "$arch" in i686|x86_64) ;; *) die "--arch takes i686 or x86_64" ;; esac
+    [ $# -eq 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] PRODUCT_DIR OUT.exe" >&2; exit 2; }
+    build_all "$arch" >/dev/null
+    python3 "$root/tools/mksetup.py" --env "$build/$arch/mksetup/mksetup.env" --product "$1" "$2"
+    log "wrote $2 ($arch)"
     ;;
   trace)
-    [ $# -ge 1 ] || { echo "usage: ./run.sh trace SETUP.exe [ARGS...]" >&2; exit 2; }
-    build_all >/dev/null
-    start_wine
-    exe=$1
-    shift
-    trace_run "$exe" "$@"
+    [ $# -ge 1 ] || { echo "usage: ./run.sh trace PROGRAM.exe [ARGS...]" >&2; exit 2; }
+    arch=$(orv_pe_arch "$1") || die "$1 is not a 32-bit or 64-bit Windows program"
+    reason=$(ORV_ARCHS= orv_arch_skip_reason "$arch")
+    [ -z "$reason" ] || die "cannot run $1 ($arch): $reason"
+    build_all "$arch" >/dev/null
+    start_wine "$arch"
+    trace_run "$@"
     ;;
   bench)
     build_all
-    start_wine
-    "$root/tools/bench.sh" "$build"
+    archs=$(runnable_archs)
+    [ -n "$archs" ] || die "no architecture to benchmark on this machine"
+    start_wine $archs
+    for arch in $archs; do "$root/tools/bench.sh" "$build/$arch" "$arch"; done
     ;;
   *)
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

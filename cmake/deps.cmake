@@ -7,9 +7,9 @@
 #                    and delta decoders and CRC32 (C, static)
 #   GTest::gtest, GTest::gtest_main
 #                    GoogleTest (static), aliases of orv_gtest / orv_gtest_main
-#   orv_luac32       host target building a 32-bit Linux luac; its path is in
-#                    ORV_LUAC32. Custom commands that run it should list both:
-#                      DEPENDS orv_luac32 ${ORV_LUAC32}
+#   orv_hostluac     host target building a native Linux luac; its path is in
+#                    ORV_LUAC. Custom commands that run it should list both:
+#                      DEPENDS orv_hostluac ${ORV_LUAC}
 #
 # Include this file from the top-level CMakeLists.txt (directory scope, not
 # from a function). ORV_DEPS_DIR defaults to <repo>/.deps. When the sources
@@ -173,31 +173,30 @@ add_library(GTest::gtest ALIAS orv_gtest)
 add_library(GTest::gtest_main ALIAS orv_gtest_main)
 
 # ---------------------------------------------------------------- host luac
-# Compiled Lua scripts are embedded into the installer, so they must carry the
-# 32-bit bytecode layout. The host compiler builds luac with -m32 in a project
-# of its own, since this one is configured for the Windows target.
+# Compiled Lua scripts are embedded into the installer. A native luac writes them; tools/luachunk.py
+# rewrites its chunks for the target's size_t width. It is built in a project of its own, since this one
+# is configured for the Windows target.
 include(ExternalProject)
-find_program(ORV_HOST_CC NAMES gcc cc NO_CMAKE_FIND_ROOT_PATH
-  DOC "Host C compiler used for the 32-bit luac (needs -m32 support, gcc-multilib)")
+find_program(ORV_HOST_CC NAMES gcc cc NO_CMAKE_FIND_ROOT_PATH DOC "Host C compiler used for luac")
 if(NOT ORV_HOST_CC)
   message(FATAL_ERROR "No host C compiler (gcc) found for building luac")
 endif()
 
-set(_orv_luac_bin "${CMAKE_BINARY_DIR}/orv-luac32")
-set(ORV_LUAC32 "${_orv_luac_bin}/luac" CACHE INTERNAL "32-bit host Lua 5.2 compiler")
+set(_orv_luac_bin "${CMAKE_BINARY_DIR}/orv-hostluac")
+set(ORV_LUAC "${_orv_luac_bin}/luac" CACHE INTERNAL "Host Lua 5.2 compiler")
 
-ExternalProject_Add(orv_luac32
-  SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/luac32"
+ExternalProject_Add(orv_hostluac
+  SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/hostluac"
   BINARY_DIR "${_orv_luac_bin}"
-  PREFIX "${CMAKE_BINARY_DIR}/orv-luac32-ep"
+  PREFIX "${CMAKE_BINARY_DIR}/orv-hostluac-ep"
   CMAKE_ARGS
     -DCMAKE_BUILD_TYPE=Release
     "-DCMAKE_C_COMPILER=${ORV_HOST_CC}"
     "-DLUA_SRC_DIR=${_orv_lua_dir}"
   BUILD_COMMAND "${CMAKE_COMMAND}" --build "${_orv_luac_bin}" --parallel 1
   INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS "${ORV_LUAC32}"
+  BUILD_BYPRODUCTS "${ORV_LUAC}"
   # The inner build is a no-op once luac is up to date, and it notices by
-  # itself when cmake/luac32 changes.
+  # itself when cmake/hostluac changes.
   BUILD_ALWAYS ON
   CONFIGURE_HANDLED_BY_BUILD ON)

@@ -1,14 +1,6 @@
-# Cross-compiling for 32-bit Windows with MinGW-w64; programs run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
+# Cross-compiling for 32-bit Windows with MinGW-w64: the setup we ship. Programs run in a win32 prefix.
+set(ORV_ARCH i686)
 set(ORV_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORV_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${ORV_TRIPLE}-g++)
-set(CMAKE_RC_COMPILER ${ORV_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${ORV_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Everything static: no MinGW runtime DLLs beside the programs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(ORV_WINE_PREFIX win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

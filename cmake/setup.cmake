@@ -30,18 +30,20 @@ function(orv_write_link_description app)
   endforeach()
   file(GENERATE OUTPUT "${ORV_SETUP_RSP}" CONTENT "${lines}\n")
   file(GENERATE OUTPUT "${ORV_SETUP_ENV}" CONTENT
-"LUAC32=${ORV_LUAC32}
+"ARCH=${ORV_ARCH}
+LUAC=${ORV_LUAC}
 WINDRES=${CMAKE_RC_COMPILER}
 CXX=${CMAKE_CXX_COMPILER}
 SEVENZIP=${ORV_SEVENZIP}
 LDFLAGS=${ORV_SETUP_LDFLAGS}
 LINK_RSP=${ORV_SETUP_RSP}
 ENGINE_RC=${ORV_ENGINE_RC}
+RC_INCLUDE=${ORV_ENGINE_RC_GEN}
 NM=${ORV_TRIPLE}-nm
 DELAY_DEFS=${ORV_SETUP_DELAY_DEFS}
 ")
   get_filename_component(rc_dir "${ORV_ENGINE_RC}" DIRECTORY)
-  set(deps "$<TARGET_OBJECTS:${app}>" ${app} "${ORV_ENGINE_RC}" "${rc_dir}/setup.ico" "${rc_dir}/orvinstaller.manifest")
+  set(deps "$<TARGET_OBJECTS:${app}>" ${app} "${ORV_ENGINE_RC}" "${rc_dir}/setup.ico" "${ORV_ENGINE_RC_GEN}/orvinstaller.manifest")
   foreach(lib IN LISTS libs)
     if(TARGET ${lib})
       list(APPEND deps ${lib} "$<TARGET_FILE:${lib}>")
@@ -68,7 +70,7 @@ function(orv_add_setup target)
   add_custom_command(
     OUTPUT "${S_OUTPUT}"
     COMMAND Python3::Interpreter "${ORV_MKSETUP}" ${args} "${S_OUTPUT}"
-    DEPENDS "${ORV_MKSETUP}" ${link_deps} orv_luac32 "${ORV_LUAC32}" ${product_files} ${S_DEPENDS}
+    DEPENDS "${ORV_MKSETUP}" ${link_deps} orv_hostluac "${ORV_LUAC}" ${product_files} ${S_DEPENDS}
     COMMENT "Setup ${S_OUTPUT}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${S_OUTPUT}")

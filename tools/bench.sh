@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Start-to-exit times under Wine (warm server), each against references measured in the same run.
-# usage: tools/bench.sh BUILD_DIR [RUNS]
+# usage: tools/bench.sh BUILD_DIR ARCH [RUNS]     (BUILD_DIR holds that architecture's build)
 set -euo pipefail
 build=$1
-runs=${2:-30}
+arch=$2
+runs=${3:-30}
 here=$(cd "$(dirname "$0")" && pwd)
-run() { "$here/wine-run.sh" "$@"; }
+run() { "$here/wine-run.sh" "$@"; }  # each program in its own architecture's prefix
 
 # Mean wall time of one run in milliseconds; output goes to a file (a /dev/null sink slows Wine down).
 measure() {
@@ -42,9 +43,9 @@ t_nsis=$(measure "$nsis")
 t_trivial=$(measure "$trivial")
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
-echo "start to exit under Wine, mean of $runs warm runs"
+echo "[$arch] start to exit under Wine, mean of $runs warm runs"
 printf '  %-34s %6s ms\n' "trivial static program" "$t_trivial" "empty silent NSIS installer" "$t_nsis" \
   "silent setup, empty payload" "$t_setup"
-echo "  setup / NSIS installer:   $(ratio "$t_setup" "$t_nsis")  (goal: at most 1.00)"
-echo "  setup / trivial program:  $(ratio "$t_setup" "$t_trivial")"
-echo "  setup size with empty payload: $(stat -c %s "$setup") bytes"
+echo "  [$arch] setup / NSIS installer:   $(ratio "$t_setup" "$t_nsis")  (goal: at most 1.00)"
+echo "  [$arch] setup / trivial program:  $(ratio "$t_setup" "$t_trivial")"
+echo "  [$arch] setup size with empty payload: $(stat -c %s "$setup") bytes"

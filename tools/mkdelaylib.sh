@@ -7,7 +7,11 @@ def="${out%.a}.def"
 {
   echo "LIBRARY $dll"
   echo "EXPORTS"
-  # Code symbols of the import library are _Name@N (stdcall) or _Name; the def names drop the underscore.
-  "$triple-nm" -g "$implib" | awk '$2 == "T" && $3 ~ /^_[A-Za-z]/ { print substr($3, 2) }' | sort -u
+  # 32-bit code symbols of the import library are _Name@N (stdcall) or _Name, and the def names drop the
+  # underscore; 64-bit ones are the plain name.
+  case "$triple" in
+    i686-*) "$triple-nm" -g "$implib" | awk '$2 == "T" && $3 ~ /^_[A-Za-z]/ { print substr($3, 2) }' ;;
+    *) "$triple-nm" -g "$implib" | awk '$2 == "T" && $3 ~ /^[A-Za-z]/ { print $3 }' ;;
+  esac | sort -u
 } > "$def"
 "$triple-dlltool" -k -d "$def" -D "$dll" -y "$out"

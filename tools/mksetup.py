@@ -5,7 +5,7 @@ A product folder holds GLOBAL_VAR.lua, INSTSCRIPT.lua and UNINSTSCRIPT.lua (or r
 the same names), LAYOUT.XML, skin/NNN.png and payload/. Several --product folders may be given: a later
 one overrides an earlier one file by file, and may list names to leave out in a file named OMIT.
 
-The chunks are compiled to stripped 32-bit Lua 5.2 bytecode, the layout is stored as UTF-16LE, the
+The chunks are compiled to stripped Lua 5.2 bytecode in the target's format (see luachunk.py), the layout is stored as UTF-16LE, the
 payload becomes a solid 7z archive stored with its first two bytes exchanged, and everything is linked
 with the engine into OUT.exe using the link description the build writes (mksetup.env).
 """
@@ -17,6 +17,9 @@ import subprocess
 import sys
 import tempfile
 import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import luachunk  # noqa: E402
 
 CHUNKS = ("GLOBAL_VAR", "INSTSCRIPT", "UNINSTSCRIPT")
 EXECUTABLE_SUFFIXES = (".exe", ".dll", ".sys", ".ocx", ".cpl")
@@ -71,7 +74,7 @@ class Product:
         return images
 
 
-def compile_chunk(product, name, luac, work):
+def compile_chunk(product, name, luac, arch, work):
     """Path of the chunk's bytes: a ready .LUAC as it is, or the compiled .lua; None when absent."""
     ready = product.find(name + ".LUAC")
     if ready:
@@ -80,9 +83,10 @@ def compile_chunk(product, name, luac, work):
     if not source:
         return None
     out = os.path.join(work, name + ".LUAC")
-    result = subprocess.run([luac, "-s", "-o", out, source], capture_output=True, text=True)
-    if result.returncode != 0:
-        fail("cannot compile %s: %s" % (source, result.stderr.strip()))
+    try:
+        luachunk.compile_for(luac, source, arch, out)
+    except luachunk.ChunkError as error:
+        fail(str(error))
     return out
 
 
@@ -175,12 +179,15 @@ def delay_load_flags(env):
     with open(env["LINK_RSP"], encoding="utf-8") as f:
         inputs = [line.strip() for line in f if line.strip() and os.path.isfile(line.strip())]
     result = subprocess.run([env["NM"], "-u"] + inputs, capture_output=True, text=True, check=True)
+    # 32-bit C symbols carry a leading underscore, 64-bit ones do not.
+    underscore = "_" if env["ARCH"] == "i686" else ""
+    imp = "__imp_" + underscore
     wanted = set()
     for line in result.stdout.split("\n"):
         parts = line.split()
-        if parts and parts[-1].startswith("__imp__") and parts[-1][7:] in delayed:
-            wanted.add(parts[-1][7:])
-    return ["-Wl,--undefined=_" + name for name in sorted(wanted)]
+        if parts and parts[-1].startswith(imp) and parts[-1][len(imp):] in delayed:
+            wanted.add(parts[-1][len(imp):])
+    return ["-Wl,--undefined=" + underscore + name for name in sorted(wanted)]
 
 
 def main():
@@ -197,14 +204,15 @@ def main():
     work = args.work or tempfile.mkdtemp(prefix="mksetup-")
     os.makedirs(work, exist_ok=True)
     try:
-        chunks = {name: compile_chunk(product, name, env["LUAC32"], work) for name in CHUNKS}
+        chunks = {name: compile_chunk(product, name, env["LUAC"], env["ARCH"], work) for name in CHUNKS}
         layout = convert_layout(product, work)
         payload = args.payload or product.find("payload")
         archive = pack_payload(payload, env.get("SEVENZIP", "7zz"), work)
         rc = write_rc(work, env["ENGINE_RC"], chunks, layout, product.skin_images(), archive)
         res = os.path.join(work, "product.res.o")
         rc_dir = os.path.dirname(os.path.abspath(env["ENGINE_RC"]))
-        subprocess.run([env["WINDRES"], "-I", rc_dir, "-O", "coff", rc, "-o", res], check=True)
+        subprocess.run([env["WINDRES"], "-I", rc_dir, "-I", env["RC_INCLUDE"], "-O", "coff", rc, "-o", res],
+                       check=True)
         out = os.path.abspath(args.out)
         os.makedirs(os.path.dirname(out), exist_ok=True)
         link = [env["CXX"]] + env["LDFLAGS"].split() + delay_load_flags(env)

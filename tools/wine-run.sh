@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine with the project's prefix and display (the tests' emulator).
-# $WINEPREFIX wins when set; otherwise the private prefix in the build tree made by tools/wineprefix.sh.
+# Runs a Windows program under Wine with the project's display and one of its private prefixes (the
+# tests' emulator): wine-run.sh [--prefix win32|win64] PROGRAM [ARGS...]. Without --prefix the program's
+# own architecture chooses (win32 for i686, win64 for x86_64). Prefixes live under $ORV_WINEPREFIX_ROOT
+# (default build/wineprefix) and are made by tools/wineprefix.sh.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$here/../build/wineprefix}
+. "$here/machine.sh"
+prefix=
+if [ "${1:-}" = --prefix ]; then prefix=$2; shift 2; fi
+if [ -z "$prefix" ]; then
+  arch=$(orv_pe_arch "$1") || arch=x86_64
+  prefix=$(orv_prefix_name "$arch")
+fi
+export WINEPREFIX=${ORV_WINEPREFIX_ROOT:-$here/../build/wineprefix}/$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export DISPLAY=${DISPLAY:-:${ORV_XVFB_DISPLAY:-87}}

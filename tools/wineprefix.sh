@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Creates the Wine prefix once (at $WINEPREFIX, default build/wineprefix) and sets it up for our programs:
-# Wine's own fonts, Chinese font families mapped to an installed CJK font, no crash dialog.
+# Creates one of the project's Wine prefixes once and sets it up for our programs: Wine's own fonts,
+# Chinese font families mapped to an installed CJK font, no crash dialog.
+# usage: wineprefix.sh win32|win64   (under $ORV_WINEPREFIX_ROOT, default build/wineprefix)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$here/../build/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+name=${1:?usage: wineprefix.sh win32|win64}
+case "$name" in win32|win64) ;; *) echo "wineprefix: unknown prefix $name" >&2; exit 2 ;; esac
+export WINEPREFIX=${ORV_WINEPREFIX_ROOT:-$here/../build/wineprefix}/$name
+export WINEARCH=$name WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 stamp="$WINEPREFIX/.orv-ready"
 [ -f "$stamp" ] && exit 0
 

@@ -7,7 +7,7 @@
 
 namespace orv {
 
-bool BuildMutexName(const std::wstring& name, long long appId, std::wstring& finalName) {
+bool BuildMutexName(const std::wstring& name, int32_t appId, std::wstring& finalName) {
     std::wstring result = name;
     if (appId != 0) result += std::to_wstring(appId);
     if (result.size() > kMutexNameUnits - 1) return false;
@@ -15,7 +15,7 @@ bool BuildMutexName(const std::wstring& name, long long appId, std::wstring& fin
     return true;
 }
 
-InstanceCheck CreateAppInstance(const std::wstring& name, long long appId, UniqueHandle& ownMutex) {
+InstanceCheck CreateAppInstance(const std::wstring& name, int32_t appId, UniqueHandle& ownMutex) {
     std::wstring finalName;
     if (!BuildMutexName(name, appId, finalName)) {
         TraceLine(L"mutex name too long: %d units, at most %d\r\n",

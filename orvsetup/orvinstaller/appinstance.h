@@ -1,6 +1,7 @@
 // Single running instance: the named mutex and bringing the first instance's window forward.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "../common/utility/uniquehandle.h"
@@ -13,7 +14,7 @@ constexpr size_t kMutexNameUnits = 260;  // with the terminator
 
 // "%s%d" of name and app id, or the name alone for app id 0. False when the result does not fit in
 // 259 units: a cut name could be another product's mutex.
-bool BuildMutexName(const std::wstring& name, long long appId, std::wstring& finalName);
+bool BuildMutexName(const std::wstring& name, int32_t appId, std::wstring& finalName);
 
 enum class InstanceCheck {
     kFirst,          // this instance runs; `ownMutex` holds the mutex until the process ends
@@ -22,6 +23,6 @@ enum class InstanceCheck {
 };
 
 // Takes the single-instance mutex (everyone may open it) for the name built from `name` and `appId`.
-InstanceCheck CreateAppInstance(const std::wstring& name, long long appId, UniqueHandle& ownMutex);
+InstanceCheck CreateAppInstance(const std::wstring& name, int32_t appId, UniqueHandle& ownMutex);
 
 }  // namespace orv

@@ -81,7 +81,7 @@ int RunSetup(HINSTANCE instance) {
     lua_State* L = engine.GetLuaState();
 
     std::wstring mutexName = GetGlobalText(L, "global_install_mutex_guid");
-    long long appId = 0;
+    int32_t appId = 0;
     if (mutexName.empty()) {
         mutexName = kDefaultMutexName;
         appId = GetGlobalInteger(L, "global_app_id");

@@ -1,21 +1,24 @@
 #!/usr/bin/env python3
-"""Makes the damaged chunks of the test setups from a good compiled chunk.
+"""Makes the damaged chunks of the test setups from a Lua source.
 
-usage: mkbadchunks.py LUAC SOURCE.lua KIND OUT.LUAC
-KIND truncated: the first half of the bytecode; foreign64: the header of a 64-bit build (8-byte size_t).
+usage: mkbadchunks.py LUAC ARCH SOURCE.lua KIND OUT.LUAC
+KIND truncated: the first half of the target's bytecode; foreign: a whole chunk in the other target's
+format (the other width of size_t).
 """
-import subprocess
+import os
 import sys
 
-luac, source, kind, out = sys.argv[1:5]
-subprocess.run([luac, "-s", "-o", out, source], check=True)
-with open(out, "rb") as f:
-    data = bytearray(f.read())
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import luachunk  # noqa: E402
+
+luac, arch, source, kind, out = sys.argv[1:6]
 if kind == "truncated":
-    data = data[: len(data) // 2]
-elif kind == "foreign64":
-    data[8] = 8  # sizeof(size_t)
+    luachunk.compile_for(luac, source, arch, out)
+    with open(out, "rb") as f:
+        data = f.read()
+    with open(out, "wb") as f:
+        f.write(data[: len(data) // 2])
+elif kind == "foreign":
+    luachunk.compile_for(luac, source, luachunk.other_arch(arch), out)
 else:
     sys.exit("unknown kind " + kind)
-with open(out, "wb") as f:
-    f.write(data)

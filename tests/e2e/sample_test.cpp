@@ -9,7 +9,7 @@ namespace test {
 namespace {
 
 TEST(SampleProduct, ConfigurationAndInstallChunkDriveTheRun) {
-    const SetupResult r = RunSetup(ExeDirectory() + L"\\..\\dist\\QuellbySetup.exe", {}, kRunTimeoutMs);
+    const SetupResult r = RunSetup(ExeDirectory() + L"\\" ORV_SAMPLE_SETUP, {}, kRunTimeoutMs);
     // Silent installs are not enabled for the sample product, and its finish window is shown.
     ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L" szObjectName = Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}22 ",

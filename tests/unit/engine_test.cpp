@@ -50,7 +50,7 @@ TEST(Engine, RunChunkRunsSourceAndBytecode) {
     const std::string bytecode = CompileToBytecode("chunk_value = 7");
     ASSERT_FALSE(bytecode.empty());
     EXPECT_EQ(bytecode.substr(0, 4), "\x1bLua");
-    EXPECT_EQ(static_cast<unsigned char>(bytecode[8]), 4u);  // 32-bit size_t
+    EXPECT_EQ(static_cast<unsigned char>(bytecode[8]), sizeof(size_t));
     EXPECT_EQ(orv::ORVScriptEngine::Instance().RunChunk(bytecode.data(), bytecode.size(), "B.LUAC"), 1);
     EXPECT_EQ(orv::GetGlobalInteger(EngineState(), "chunk_value"), 7);
 }
@@ -65,9 +65,9 @@ TEST(Engine, ChunksThatDoNotLoadAreReportedAndLeaveTheStackAlone) {
     EXPECT_EQ(TraceCapture::Lines()[0], L"qz [string \"SYNTAX.LUAC\"]:1: unexpected symbol near '='\r\n");
     EXPECT_EQ(TraceCapture::Lines()[1], L"qz luaL_loadbuffer failed!\r\n");
 
-    // Bytecode of a 64-bit build: eight-byte size_t in the header.
+    // Bytecode of the other target: the other width of size_t in the header.
     std::string foreign = CompileToBytecode("x = 1");
-    foreign[8] = 8;
+    foreign[8] = sizeof(size_t) == 4 ? 8 : 4;
     TraceCapture::Lines().clear();
     EXPECT_EQ(orv::ORVScriptEngine::Instance().RunChunk(foreign.data(), foreign.size(), "INSTSCRIPT.LUAC"), 0);
     ASSERT_EQ(TraceCapture::Lines().size(), 2u);
@@ -84,6 +84,24 @@ TEST(Engine, ChunksThatDoNotLoadAreReportedAndLeaveTheStackAlone) {
 TEST(Engine, DoResLuaRunsAResourceChunk) {
     EXPECT_NE(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"TESTCHUNK.LUAC"), 0);
     EXPECT_EQ(orv::GetGlobalText(EngineState(), "resource_chunk_name"), L"TESTCHUNK.LUAC");
+}
+
+// The build compiles chunks with one native host luac and rewrites them for each target's size_t.
+TEST(Engine, HostCompiledChunksRunInTheTargetFormat) {
+    lua_State* L = EngineState();
+    for (const wchar_t* name : {L"BYTECODE.LUAC", L"BYTECODEDBG.LUAC"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", name), 1);
+        EXPECT_EQ(orv::GetGlobalText(L, "bytecode_result"), L"300|0123|中文xy1|中文x2|1.5|true|nil");
+    }
+    // Only the unstripped copy knows where an error was raised and what its locals are called.
+    ASSERT_EQ(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"BYTECODE.LUAC"), 1);
+    EXPECT_EQ(orv::GetGlobalText(L, "bytecode_where"), L"boom");
+    EXPECT_EQ(orv::GetGlobalText(L, "bytecode_names"), L"?");
+    ASSERT_EQ(orv::ORVScriptEngine::Instance().DoResLua(L"LUA", L"BYTECODEDBG.LUAC"), 1);
+    const std::wstring where = orv::GetGlobalText(L, "bytecode_where");
+    EXPECT_NE(where.find(L"bytecode.lua:16: boom"), std::wstring::npos) << where;
+    EXPECT_EQ(orv::GetGlobalText(L, "bytecode_names"), L"long,count,prefix");
 }
 
 TEST(Engine, DoResLuaReportsMissingAndEmptyResources) {

@@ -35,6 +35,23 @@ TEST(Globals, TextFlagAndIntegerConversions) {
     EXPECT_EQ(lua_gettop(L), top);
 }
 
+// Lua's own integer is 64 bits wide in the x86_64 build: the 32-bit conversion must not follow it.
+TEST(Globals, IntegersRoundAndWrapAt32BitsOnEveryTarget) {
+    ASSERT_EQ(RunScript("i_half = 2.5; i_up = 3.7; i_down = -3.7; i_wrap = 4294967301; i_sign = 2147483648;"
+                        " i_str = '4294967295'"),
+              1);
+    lua_State* L = EngineState();
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_half"), 2);  // to the nearest even
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_up"), 4);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_down"), -4);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_wrap"), 5);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_sign"), INT32_MIN);
+    EXPECT_EQ(orv::GetGlobalInteger(L, "i_str"), -1);
+    lua_getglobal(L, "i_str");
+    EXPECT_EQ(orv::ToUInt32(L, -1), 4294967295u);
+    lua_pop(L, 1);
+}
+
 TEST(Globals, WrittenTextIsUtf8OnTheScriptSide) {
     lua_State* L = EngineState();
     orv::SetGlobalText(L, "InstallPath", L"C:\\Program Files\\奎比");

@@ -3,11 +3,16 @@
 #include <aclapi.h>
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
+
 #include "appinstance.h"
 #include "luatestutil.h"
 #include "orvscriptengine/bridge.h"
 #include "orvscriptengine/pathexpand.h"
 #include "orvscriptengine/scriptglobals.h"
+#include "orvscriptengine/textconv.h"
 
 namespace {
 
@@ -68,6 +73,33 @@ TEST(AppInstance, SecondTakerSeesTheFirstAndEveryoneMayOpenIt) {
     EXPECT_FALSE(second.Valid());
     EXPECT_EQ(orv::CreateAppInstance(base, 8, second), orv::InstanceCheck::kFirst);  // other app id, other mutex
     EXPECT_EQ(orv::CreateAppInstance(std::wstring(300, L'z'), 0, second), orv::InstanceCheck::kBadName);
+}
+
+// The program carries the setup's manifest: each target's must bring version 6 of the common controls
+// from the side-by-side store of its own processor (a 64-bit program that declares x86 silently gets
+// version 5 from the system folder). Wine's version 6 reports 5.x from DllGetVersion, so look at the path.
+TEST(Manifest, CommonControlsVersion6IsWhatLoads) {
+    HMODULE comctl = ::LoadLibraryW(L"comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    wchar_t path[MAX_PATH] = L"";
+    ASSERT_NE(::GetModuleFileNameW(comctl, path, MAX_PATH), 0u);
+    ::FreeLibrary(comctl);
+    std::wstring lower(path);
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
+    const std::wstring expected = std::wstring(sizeof(void*) == 8 ? L"\\amd64" : L"\\x86") +
+                                  L"_microsoft.windows.common-controls_6595b64144ccf1df_6.";
+    EXPECT_NE(lower.find(L"\\winsxs" + expected), std::wstring::npos) << orv::WideToUtf8(path);
+}
+
+// Run by the i686 build in a win64 prefix too, where the program is a 32-bit guest of 64-bit Windows.
+TEST(Wow64, TheProcessKnowsWhetherItRunsUnderWow64) {
+    const char* expected = std::getenv("ORV_EXPECT_WOW64");
+    const bool underWow64 = expected && std::strcmp(expected, "1") == 0;
+    BOOL wow64 = TRUE;
+    ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+    EXPECT_EQ(wow64 != FALSE, underWow64);
+    wchar_t folder[MAX_PATH];
+    EXPECT_EQ(::GetSystemWow64DirectoryW(folder, MAX_PATH) != 0, sizeof(void*) == 8 || underWow64);
 }
 
 int OpenTestModule(lua_State* L) {

@@ -14,7 +14,12 @@ std::wstring ArgText(lua_State* L, int index) {
 
 bool ArgFlag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
 
-lua_Integer ArgInteger(lua_State* L, int index) { return lua_tointeger(L, index); }
+// lua_tounsigned rounds and wraps the same way on every target; lua_tointeger truncates on x86_64.
+uint32_t ToUInt32(lua_State* L, int index) { return static_cast<uint32_t>(lua_tounsigned(L, index)); }
+
+int32_t ToInt32(lua_State* L, int index) { return static_cast<int32_t>(ToUInt32(L, index)); }
+
+int32_t ArgInteger(lua_State* L, int index) { return ToInt32(L, index); }
 
 void PushText(lua_State* L, const std::wstring& text) {
     const std::string utf8 = WideToUtf8(text);

@@ -1,6 +1,7 @@
 // Positional arguments of the install actions: absent or nil arguments read as empty, 0 or false.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <lua.hpp>
@@ -10,7 +11,12 @@ namespace orv {
 // UTF-8 text (numbers convert as Lua prints them) converted to UTF-16.
 std::wstring ArgText(lua_State* L, int index);
 bool ArgFlag(lua_State* L, int index);
-lua_Integer ArgInteger(lua_State* L, int index);
+// The engine's integer conversion, the same in the 32-bit and the 64-bit build (Lua's own integer type is
+// pointer-wide): a number or numeric string rounded to the nearest integer and reduced modulo 2^32
+// (read as signed or unsigned); anything else 0.
+int32_t ToInt32(lua_State* L, int index);
+uint32_t ToUInt32(lua_State* L, int index);
+int32_t ArgInteger(lua_State* L, int index);
 
 // Pushes UTF-16 text as a UTF-8 string.
 void PushText(lua_State* L, const std::wstring& text);

@@ -1,6 +1,7 @@
 // Calls back into script functions passed to actions.
 #include "scriptcallback.h"
 
+#include "actionargs.h"
 #include "orvscriptengine.h"
 #include "scripttrace.h"
 #include "textconv.h"
@@ -32,7 +33,7 @@ int ScriptCallback::Invoke(const std::wstring& text, const int* number) {
         lua_settop(L_, top);
         return 2;
     }
-    const int result = static_cast<int>(lua_tointeger(L_, -1));
+    const int result = ToInt32(L_, -1);
     lua_settop(L_, top);
     return result;
 }

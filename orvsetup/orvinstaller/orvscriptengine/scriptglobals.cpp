@@ -1,6 +1,7 @@
 // Globals and hooks as the application sees them.
 #include "scriptglobals.h"
 
+#include "actionargs.h"
 #include "orvscriptengine.h"
 #include "textconv.h"
 
@@ -22,9 +23,9 @@ bool GetGlobalFlag(lua_State* L, const char* name) {
     return value;
 }
 
-lua_Integer GetGlobalInteger(lua_State* L, const char* name) {
+int32_t GetGlobalInteger(lua_State* L, const char* name) {
     lua_getglobal(L, name);
-    const lua_Integer value = lua_tointeger(L, -1);
+    const int32_t value = ToInt32(L, -1);
     lua_pop(L, 1);
     return value;
 }

@@ -1,6 +1,7 @@
 // Reading and writing script globals, and calling hooks.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <lua.hpp>
@@ -11,8 +12,8 @@ namespace orv {
 std::wstring GetGlobalText(lua_State* L, const char* name);
 // Lua truth of the global.
 bool GetGlobalFlag(lua_State* L, const char* name);
-// Lua's integer conversion of the global (numbers and numeric strings; anything else 0).
-lua_Integer GetGlobalInteger(lua_State* L, const char* name);
+// The engine's 32-bit integer conversion of the global (ToInt32).
+int32_t GetGlobalInteger(lua_State* L, const char* name);
 void SetGlobalText(lua_State* L, const char* name, const std::wstring& value);
 void SetGlobalFlag(lua_State* L, const char* name, bool value);
 void SetGlobalNumber(lua_State* L, const char* name, lua_Number value);
