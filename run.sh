@@ -120,7 +120,7 @@ trace_run() {
 # ctest for each requested architecture; ends with one line per architecture.
 run_tests() {
   local arch reason out summary failed=0 lines=()
-  for arch in $(orv_requested_archs); do
+  for arch in $orv_all_archs; do
     reason=$(orv_arch_skip_reason "$arch")
     if [ -n "$reason" ]; then lines+=("$arch: skipped, $reason"); continue; fi
     out="$build/$arch/ctest-summary.txt"
@@ -154,7 +154,8 @@ case "$cmd" in
     archs=$(ORV_ARCHS= runnable_archs)
     [ -n "$archs" ] || die "this machine runs neither setup"
     arch=${archs%% *}
-    exe="$build/dist/QuellbySetup$([ "$arch" = x86_64 ] && echo 64).exe"
+    exe="$build/dist/QuellbySetup.exe"
+    [ "$arch" = i686 ] || exe="$build/dist/QuellbySetup64.exe"
     start_wine "$arch"
     log "running $exe ($arch) under Wine; its trace follows"
     set +e
