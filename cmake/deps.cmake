@@ -1,7 +1,7 @@
 # Third-party libraries, built from the Debian source packages that
 # tools/fetch-deps.sh unpacks under ${ORV_DEPS_DIR}/src:
 #
-#   orv_lua          Lua 5.2 core and standard libraries (C, static)
+#   orv_lua          Lua 5.2 core and standard libraries (compiled as C++, static)
 #   orv_pugixml      pugixml in wide-character mode (static)
 #   orv_lzma         7z archive reader with the LZMA, LZMA2, BCJ, BCJ2, ARM
 #                    and delta decoders and CRC32 (C, static)
@@ -29,7 +29,7 @@ endif()
 get_filename_component(ORV_DEPS_DIR "${ORV_DEPS_DIR}" ABSOLUTE)
 option(ORV_FETCH_DEPS "Run tools/fetch-deps.sh at configure time when dependency sources are missing" ON)
 
-# The Lua and LZMA sources are C; pugixml and gtest are C++.
+# The LZMA sources are C; Lua is compiled as C++, pugixml and gtest are C++.
 enable_language(C)
 enable_language(CXX)
 
@@ -67,8 +67,13 @@ endif()
 # ---------------------------------------------------------------- Lua 5.2
 file(GLOB _orv_lua_sources "${_orv_lua_dir}/*.c")
 list(FILTER _orv_lua_sources EXCLUDE REGEX "/luac?\\.c$")
+# Compiled as C++: a Lua error is then a C++ exception that runs the destructors of the engine's frames
+# it passes (as C, Lua would longjmp over them). The engine includes lua.h directly for the same linkage.
+set_source_files_properties(${_orv_lua_sources} PROPERTIES LANGUAGE CXX)
 add_library(orv_lua STATIC ${_orv_lua_sources})
-set_target_properties(orv_lua PROPERTIES LINKER_LANGUAGE C)
+# GNU mode: strict ISO mode would make luaconf.h drop its Windows settings and its number conversions
+# (which round and wrap the same way on every target).
+set_target_properties(orv_lua PROPERTIES LINKER_LANGUAGE CXX CXX_EXTENSIONS ON)
 target_include_directories(orv_lua SYSTEM PUBLIC "${_orv_lua_dir}")
 # PUBLIC so that our code sees the same compatibility macros in lua.h and
 # lauxlib.h as the library was built with.

@@ -3,7 +3,9 @@
 
 #include <cwchar>
 
-#include "orvscriptengine/scripttrace.h"
+#include "utility/trace.h"
+
+#define ORV_TRACE_SOURCE L"appinstance"
 
 namespace orv {
 
@@ -23,16 +25,28 @@ InstanceCheck CreateAppInstance(const std::wstring& name, int32_t appId, UniqueH
                   static_cast<int>(kMutexNameUnits - 1));
         return InstanceCheck::kBadName;
     }
-    TraceLine(L" szObjectName = %s ", finalName.c_str());
+    TraceLine(L" szObjectName = %ls ", finalName.c_str());
 
+    // Null DACL: every user may open the mutex. Without the descriptor the mutex gets default security,
+    // which still guards this user's installs.
     SECURITY_DESCRIPTOR descriptor;
-    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);  // null DACL: every user may open it
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, TRUE};
+    if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) {
+        ORV_FAILURE_TRAILER(L"InitializeSecurityDescriptor failed.", ::GetLastError());
+        attributes.lpSecurityDescriptor = nullptr;
+    } else if (!::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
+        ORV_FAILURE_TRAILER(L"SetSecurityDescriptorDacl failed.", ::GetLastError());
+        attributes.lpSecurityDescriptor = nullptr;
+    }
 
     UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, finalName.c_str()));
     const DWORD error = ::GetLastError();
-    if (!mutex || error != ERROR_ALREADY_EXISTS) {
+    if (!mutex) {
+        // The run goes on without the single-instance guard, as it always has; the trace says why.
+        ORV_FAILURE_TRAILER(L"CreateMutexW failed.", error);
+        return InstanceCheck::kFirst;
+    }
+    if (error != ERROR_ALREADY_EXISTS) {
         ownMutex = std::move(mutex);
         return InstanceCheck::kFirst;
     }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../common/utility/uniquehandle.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 

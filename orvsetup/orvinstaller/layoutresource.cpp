@@ -2,9 +2,9 @@
 #include "layoutresource.h"
 
 #include "appinstance.h"
-#include "orvscriptengine/scripttrace.h"
-#include "orvscriptengine/textconv.h"
-#include "../common/utility/scopeguard.h"
+#include "utility/trace.h"
+#include "utility/textconv.h"
+#include "utility/resourcedata.h"
 
 #define ORV_TRACE_SOURCE L"orvinstaller"
 
@@ -19,29 +19,26 @@ void RegisterDialogClass(HINSTANCE instance) {
 }
 
 bool LoadLayoutDocument(HINSTANCE instance, pugi::xml_document& document) {
-    HRSRC info = ::FindResourceW(instance, L"LAYOUT.XML", L"XML");
-    HGLOBAL loaded = info ? ::LoadResource(instance, info) : nullptr;
-    if (!loaded) {
-        ORV_FAILURE_TRAILER(L"LoadResource failed. type : XML, id : LAYOUT.XML");
-        return false;
-    }
-    auto release = MakeScopeExit([loaded] { ::FreeResource(loaded); });
-    const void* data = ::LockResource(loaded);
-    if (!data) {
-        ORV_FAILURE_TRAILER(L"LockResource failed.");
-        return false;
-    }
-    const DWORD size = ::SizeofResource(instance, info);
-    if (size == 0) {
-        TraceLine(L"ResSize == 0\r\n");
-        return false;
+    const ResourceBytes layout = LoadResourceBytes(instance, L"XML", L"LAYOUT.XML");
+    switch (layout.status) {
+        case ResourceStatus::kNotLoaded:
+            ORV_FAILURE_TRAILER(L"LoadResource failed. type : XML, id : LAYOUT.XML", layout.error);
+            return false;
+        case ResourceStatus::kNotLocked:
+            ORV_FAILURE_TRAILER(L"LockResource failed.", layout.error);
+            return false;
+        case ResourceStatus::kEmpty:
+            TraceLine(L"ResSize == 0\r\n");
+            return false;
+        case ResourceStatus::kLoaded:
+            break;
     }
     RegisterDialogClass(instance);
     const pugi::xml_parse_result result =
-        document.load_buffer(data, size, pugi::parse_default, pugi::encoding_utf16_le);
+        document.load_buffer(layout.data, layout.size, pugi::parse_default, pugi::encoding_utf16_le);
     if (!result) {
         const std::string description = result.description();
-        TraceLine(L"Load_buffer failed, %s\r\n", AnsiToWide(description.data(), description.size()).c_str());
+        TraceLine(L"Load_buffer failed, %ls\r\n", AnsiToWide(description.data(), description.size()).c_str());
         return false;
     }
     return true;

@@ -10,9 +10,13 @@
 #include "messageloop.h"
 #include "orvscriptengine/orvscriptengine.h"
 #include "orvscriptengine/scriptglobals.h"
-#include "orvscriptengine/scripttrace.h"
-#include "../common/utility/scopeguard.h"
-#include "../common/utility/uniquehandle.h"
+#include "utility/trace.h"
+
+#include <exception>
+#include "utility/scopeguard.h"
+#include "utility/uniquehandle.h"
+
+#define ORV_TRACE_SOURCE L"orvinstaller"
 
 namespace orv {
 namespace {
@@ -36,12 +40,13 @@ RunMode DecideRunMode(lua_State* L) {
 
 void StartCommonControls() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    if (!::InitCommonControlsEx(&controls)) ORV_FAILURE_TRAILER(L"InitCommonControlsEx failed.", ::GetLastError());
 }
 
-// Everything after the platform start; returns the exit code.
+// Everything after the platform start; returns the exit code. A hook whose call fails without reaching
+// the error handler (out of memory, an error in a finaliser) ends the run like any other failure.
 int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
-    CallHook(L, "ORVSE_BeforeInit");
+    if (!CallHook(L, "ORVSE_BeforeInit")) return kExitStopped;
     const RunMode mode = DecideRunMode(L);
 
     pugi::xml_document layout;  // the dialogs keep pointers into it: it outlives them
@@ -55,20 +60,19 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     if (mode.silent) {
         TraceLine(L"start ss install!");
         SetGlobalText(L, "InstallPath", GetGlobalText(L, "global_install_path"));
-        CallHook(L, "ORVSE_BeforeInstall");
-        CallHook(L, "ORVSE_OnInstall");
+        if (!CallHook(L, "ORVSE_BeforeInstall") || !CallHook(L, "ORVSE_OnInstall")) return kExitStopped;
     } else {
         TraceLine(L"interactive run: the setup dialogs are not built into this engine yet\r\n");
         return kExitStopped;
     }
 
-    CallHook(L, "ORVSE_BeforeComplete");
+    if (!CallHook(L, "ORVSE_BeforeComplete")) return kExitStopped;
     if (mode.silent || !mode.showFinish) TraceLine(L"node <Dlg name=\"CompleteDlg\"> is hide!");
-    CallHook(L, "ORVSE_AfterComplete");
+    if (!CallHook(L, "ORVSE_AfterComplete")) return kExitStopped;
     return kExitCompleted;
 }
 
-int RunSetup(HINSTANCE instance) {
+int RunSequence(HINSTANCE instance, lua_State* L) {
     ORVScriptEngine& engine = ORVScriptEngine::Instance();
     if (!engine.DoResLua(L"LUA", L"GLOBAL_VAR.LUAC")) {
         TraceLine(L"DoResLua failed, GLOBAL_VAR.LUAC");
@@ -78,7 +82,6 @@ int RunSetup(HINSTANCE instance) {
         TraceLine(L"DoResLua failed, INSTSCRIPT.LUAC");
         return kExitStopped;
     }
-    lua_State* L = engine.GetLuaState();
 
     std::wstring mutexName = GetGlobalText(L, "global_install_mutex_guid");
     int32_t appId = 0;
@@ -96,14 +99,47 @@ int RunSetup(HINSTANCE instance) {
         case InstanceCheck::kFirst:
             break;
     }
+    ownMutex.Release();  // never closed: the system releases it when the process ends
 
     ComInit com;
+    if (FAILED(com.Result())) TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
     EnsureGdiplus();
     StartCommonControls();
     Module().Init(instance);
     auto endModule = MakeScopeExit([] { Module().Term(); });  // runs before COM is released
-    const int exitCode = RunHooksAndDialogs(instance, L);
-    return exitCode;
+    return RunHooksAndDialogs(instance, L);
+}
+
+// The whole run reads and writes script globals, and a configuration may make any such access raise
+// (a strict-globals metatable on _G, say). So the run is itself a protected call, as Lua's own
+// interpreter runs its main: every error reaches the script error handler, its box and exit code 0.
+struct ProtectedRun {
+    HINSTANCE instance;
+    int exitCode;
+};
+
+int RunProtected(lua_State* L) {
+    auto* run = static_cast<ProtectedRun*>(lua_touserdata(L, 1));
+    lua_pop(L, 1);
+    try {
+        run->exitCode = RunSequence(run->instance, L);
+    } catch (const std::exception& error) {  // never Lua's own errors: those are not std::exceptions
+        TraceLine(L"the run stopped: %hs\r\n", error.what());
+        run->exitCode = kExitStopped;
+    }
+    return 0;
+}
+
+int RunSetup(HINSTANCE instance) {
+    lua_State* L = ORVScriptEngine::Instance().GetLuaState();
+    ProtectedRun run{instance, kExitStopped};
+    lua_pushcfunction(L, RunProtected);
+    lua_pushlightuserdata(L, &run);
+    if (ORVScriptEngine::ProtectedCall(L, 1, 0) != LUA_OK) {
+        TraceLine(L"the run stopped: %ls\r\n", ORVScriptEngine::PopErrorText(L).c_str());
+        return kExitStopped;
+    }
+    return run.exitCode;
 }
 
 }  // namespace
@@ -112,7 +148,7 @@ int RunSetup(HINSTANCE instance) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     try {
         return orv::RunSetup(instance);
-    } catch (const orv::ComFailure& failure) {
+    } catch (const orv::NoLuaState& failure) {
         orv::TraceLine(L"script engine could not be created, hr=0x%08X\r\n", static_cast<unsigned>(failure.hr));
         return 0;
     }

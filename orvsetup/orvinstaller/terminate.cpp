@@ -2,7 +2,7 @@
 // Replacing the runtime's verbose handler also keeps its symbol demangler out of the program.
 #include <windows.h>
 
-#include "orvscriptengine/scripttrace.h"
+#include "utility/trace.h"
 
 namespace __gnu_cxx {
 

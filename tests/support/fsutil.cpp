@@ -106,8 +106,8 @@ std::wstring ExeDirectory() {
 
 bool ReadFileBytes(const std::wstring& path, std::string* out) {
     if (!out) return false;
-    trace::UniqueHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFileHandle f = CreateFileHandle(path.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     if (!f) return false;
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(f.Get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
@@ -125,8 +125,7 @@ bool ReadFileBytes(const std::wstring& path, std::string* out) {
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    trace::UniqueHandle f(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFileHandle f = CreateFileHandle(path.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!f) return false;
     size_t done = 0;
     while (done < bytes.size()) {

@@ -3,7 +3,7 @@
 
 #include "luatestutil.h"
 #include "orvscriptengine/scripterror.h"
-#include "orvscriptengine/textconv.h"
+#include "utility/textconv.h"
 
 namespace {
 

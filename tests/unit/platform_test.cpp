@@ -12,7 +12,7 @@
 #include "orvscriptengine/bridge.h"
 #include "orvscriptengine/pathexpand.h"
 #include "orvscriptengine/scriptglobals.h"
-#include "orvscriptengine/textconv.h"
+#include "utility/textconv.h"
 
 namespace {
 

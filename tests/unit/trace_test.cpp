@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "orvscriptengine/scripttrace.h"
+#include "utility/trace.h"
 #include "tracecapture.h"
 
 namespace {
@@ -51,19 +51,19 @@ TEST(TraceLine, CutNeverSplitsASurrogatePair) {
     EXPECT_EQ(line2.substr(line2.size() - 2), L"\xD83D\xDE00");
 }
 
+// The capture changes the last error after every line, as the debug-output call does without a debugger.
 TEST(TraceLine, FailureTrailerWritesThreeLinesWithTheFailedCallsError) {
     TraceCapture capture;
-    ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    orv::FailureTrailer(L"LockResource failed.", L"orvscriptengine", 42);
+    orv::FailureTrailer(L"LockResource failed.", L"orvscriptengine", 42, ERROR_RESOURCE_NAME_NOT_FOUND);
     const auto& lines = TraceCapture::Lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], L"qz LockResource failed.qz file:orvscriptengine\r\n");
     EXPECT_EQ(lines[1], L"qz LockResource failed.qz line:42\r\n");
     EXPECT_EQ(lines[2], L"qz LockResource failed.qz err:1814\r\n");
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));  // left for the caller
 
     TraceCapture::Lines().clear();
-    ::SetLastError(5);
-    orv::FailureTrailer(L"", L"f", 1);
+    orv::FailureTrailer(L"", L"f", 1, 5);
     EXPECT_EQ(TraceCapture::Lines().at(0), L"qz qz file:f\r\n");  // empty message: the tag twice
     EXPECT_EQ(TraceCapture::Lines().at(2), L"qz qz err:5\r\n");
 }

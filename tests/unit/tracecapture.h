@@ -1,16 +1,22 @@
-// Captures trace lines in the test process instead of sending them to the debug channel.
+// Captures trace lines in the test process instead of sending them to the debug channel. Like
+// OutputDebugStringW without a debugger attached, each line changes the thread's last error.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "orvscriptengine/scripttrace.h"
+#include "utility/trace.h"
 
 class TraceCapture {
 public:
     TraceCapture() {
         Lines().clear();
-        previous_ = orv::SetTraceWriter([](const wchar_t* line) { Lines().emplace_back(line); });
+        previous_ = orv::SetTraceWriter([](const wchar_t* line) {
+            Lines().emplace_back(line);
+            ::SetLastError(ERROR_FILE_NOT_FOUND);
+        });
     }
     ~TraceCapture() { orv::SetTraceWriter(previous_); }
     TraceCapture(const TraceCapture&) = delete;

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "../../orvsetup/common/utility/uniquehandle.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace trace {

@@ -23,7 +23,7 @@ public:
     ~UniqueResource() { Reset(); }
 
     Type Get() const { return value_; }
-    bool Valid() const { return value_ != Traits::Invalid(); }
+    bool Valid() const { return Traits::Owns(value_); }
     explicit operator bool() const { return Valid(); }
 
     // Address for out-parameters; releases what was held first.
@@ -36,8 +36,14 @@ public:
         value_ = Traits::Invalid();
         return value;
     }
+    // Closing keeps the thread's last error: a guard that runs between a failed call and its report must
+    // not change the code the report names.
     void Reset(Type value = Traits::Invalid()) {
-        if (value_ != Traits::Invalid()) Traits::Close(value_);
+        if (Traits::Owns(value_)) {
+            const DWORD error = ::GetLastError();
+            Traits::Close(value_);
+            ::SetLastError(error);
+        }
         value_ = value;
     }
 
@@ -45,29 +51,35 @@ private:
     Type value_ = Traits::Invalid();
 };
 
-struct HandleTraits {  // kernel handles whose failure value is NULL
-    using Type = HANDLE;
+// Traits whose failure value is null.
+template <typename T>
+struct NullInvalid {
+    using Type = T;
     static Type Invalid() { return nullptr; }
+    static bool Owns(Type h) { return h != nullptr; }
+};
+
+// Kernel handles whose failure value is NULL (events, processes, threads, mutexes). The value
+// INVALID_HANDLE_VALUE is never owned either: it is what CreateFileW returns on failure (a file handle
+// belongs in UniqueFileHandle) and, as a handle, only the current process's pseudo-handle.
+struct HandleTraits : NullInvalid<HANDLE> {
+    static bool Owns(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void Close(Type h) { ::CloseHandle(h); }
 };
-struct FileHandleTraits {  // kernel handles whose failure value is INVALID_HANDLE_VALUE
+// Kernel handles whose failure value is INVALID_HANDLE_VALUE (files, find handles of CreateFileW's kind).
+struct FileHandleTraits {
     using Type = HANDLE;
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Owns(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
     static void Close(Type h) { ::CloseHandle(h); }
 };
-struct RegKeyTraits {
-    using Type = HKEY;
-    static Type Invalid() { return nullptr; }
+struct RegKeyTraits : NullInvalid<HKEY> {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Invalid() { return nullptr; }
+struct ModuleTraits : NullInvalid<HMODULE> {
     static void Close(Type h) { ::FreeLibrary(h); }
 };
-struct ResourceDataTraits {  // a loaded resource; FreeResource is harmless on modern Windows but kept for symmetry
-    using Type = HGLOBAL;
-    static Type Invalid() { return nullptr; }
+struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
     static void Close(Type h) { ::FreeResource(h); }
 };
 
@@ -76,6 +88,12 @@ using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueHKey = UniqueResource<RegKeyTraits>;
 using UniqueHModule = UniqueResource<ModuleTraits>;
 using UniqueResourceData = UniqueResource<ResourceDataTraits>;
+
+// CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
+inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                                         DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return UniqueFileHandle(::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr));
+}
 
 // Balances a successful CoInitialize on the same thread.
 class ComInit {

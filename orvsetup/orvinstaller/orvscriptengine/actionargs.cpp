@@ -1,15 +1,27 @@
 // Argument reading and result pushing for the install actions.
 #include "actionargs.h"
 
-#include "textconv.h"
+#include "pathexpand.h"
+#include "scripttext.h"
+#include "utility/textconv.h"
+#include "utility/trace.h"
 
 namespace orv {
+namespace {
+
+const char* RunningActionName(lua_State* L) {
+    lua_Debug ar;
+    if (lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name) return ar.name;
+    return "?";
+}
+
+}  // namespace
 
 std::wstring ArgText(lua_State* L, int index) {
     if (lua_type(L, index) != LUA_TSTRING && lua_type(L, index) != LUA_TNUMBER) return std::wstring();
     size_t length = 0;
     const char* text = lua_tolstring(L, index, &length);
-    return Utf8ToWide(text, text ? length : 0);
+    return ActionText(L, text, length);
 }
 
 bool ArgFlag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
@@ -20,6 +32,21 @@ uint32_t ToUInt32(lua_State* L, int index) { return static_cast<uint32_t>(lua_to
 int32_t ToInt32(lua_State* L, int index) { return static_cast<int32_t>(ToUInt32(L, index)); }
 
 int32_t ArgInteger(lua_State* L, int index) { return ToInt32(L, index); }
+
+bool ArgPath(lua_State* L, int index, std::wstring& path) {
+    path.clear();
+    const std::wstring text = ArgText(L, index);
+    if (text.find(L'\0') != std::wstring::npos) {
+        TraceLine(L"Fun:%hs, Description:argument %d holds a NUL character, refused\r\n", RunningActionName(L), index);
+        return false;
+    }
+    if (!ExpandPath(text, path)) {
+        TraceLine(L"Fun:%hs, Description:%ls does not fit in %d units once expanded\r\n", RunningActionName(L),
+                  text.c_str(), MAX_PATH);
+        return false;
+    }
+    return true;
+}
 
 void PushText(lua_State* L, const std::wstring& text) {
     const std::string utf8 = WideToUtf8(text);

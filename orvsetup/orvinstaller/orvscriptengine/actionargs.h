@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include <lua.hpp>
+#include "luaapi.h"
 
 namespace orv {
 
-// UTF-8 text (numbers convert as Lua prints them) converted to UTF-16.
+// UTF-8 text (numbers convert as Lua prints them) converted to UTF-16; anything else is empty.
 std::wstring ArgText(lua_State* L, int index);
 bool ArgFlag(lua_State* L, int index);
 // The engine's integer conversion, the same in the 32-bit and the 64-bit build (Lua's own integer type is
@@ -17,6 +17,10 @@ bool ArgFlag(lua_State* L, int index);
 int32_t ToInt32(lua_State* L, int index);
 uint32_t ToUInt32(lua_State* L, int index);
 int32_t ArgInteger(lua_State* L, int index);
+
+// The path argument at `index`, expanded with ExpandPath. False, with a trace line naming the action,
+// when the text holds a NUL character (the path would be cut there) or does not fit once expanded.
+bool ArgPath(lua_State* L, int index, std::wstring& path);
 
 // Pushes UTF-16 text as a UTF-8 string.
 void PushText(lua_State* L, const std::wstring& text);

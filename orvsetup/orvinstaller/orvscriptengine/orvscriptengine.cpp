@@ -4,13 +4,25 @@
 #include "bridge.h"
 #include "scriptactions.h"
 #include "scripterror.h"
-#include "scripttrace.h"
-#include "textconv.h"
-#include "../../common/utility/scopeguard.h"
+#include "scripttext.h"
+#include "utility/resourcedata.h"
+#include "utility/textconv.h"
+#include "utility/trace.h"
 
 #define ORV_TRACE_SOURCE L"orvscriptengine"
 
 namespace orv {
+namespace {
+
+// Only an error outside any protected call gets here; the run sequence runs under one, so this is a
+// fault of the engine itself. Lua aborts the process when this returns.
+int Panic(lua_State* L) {
+    TraceLine(L"PANIC: unprotected error in call to Lua API (%ls)\r\n",
+              ScriptText(lua_tostring(L, -1), "panic").c_str());
+    return 0;
+}
+
+}  // namespace
 
 ORVScriptEngine& ORVScriptEngine::Instance() {
     static ORVScriptEngine engine;
@@ -27,50 +39,44 @@ ORVScriptEngine::~ORVScriptEngine() {
 }
 
 void ORVScriptEngine::Init() {
-    state_ = luaL_newstate();  // standard allocator and panic function
-    if (!state_) throw ComFailure{E_FAIL};
+    state_ = lua_newstate(LuaHeap::Allocate, &heap_);
+    if (!state_) throw NoLuaState{E_FAIL};
+    lua_atpanic(state_, Panic);
     luaL_openlibs(state_);
     InstallBridge(state_);
     RegisterActions(state_);
 }
 
 int ORVScriptEngine::DoResLua(const wchar_t* type, const wchar_t* name) {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, name, type);
-    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
-    if (!loaded) {
-        TraceLine(L"LoadResource failed. Type : %s ID : %s\r\n", type, name);
-        ORV_FAILURE_TRAILER(L"");
-        return 0;
-    }
-    auto release = MakeScopeExit([loaded] { ::FreeResource(loaded); });
-    const void* data = ::LockResource(loaded);
-    if (!data) {
-        ORV_FAILURE_TRAILER(L"LockResource failed.");
-        return 0;
-    }
-    const DWORD size = ::SizeofResource(module, info);
-    if (size == 0) {
-        TraceLine(L"ResSize == 0\r\n");
-        return 0;
+    const ResourceBytes chunk = LoadResourceBytes(::GetModuleHandleW(nullptr), type, name);
+    switch (chunk.status) {
+        case ResourceStatus::kNotLoaded:
+            TraceLine(L"LoadResource failed. Type : %ls ID : %ls\r\n", type, name);
+            ORV_FAILURE_TRAILER(L"", chunk.error);
+            return 0;
+        case ResourceStatus::kNotLocked:
+            ORV_FAILURE_TRAILER(L"LockResource failed.", chunk.error);
+            return 0;
+        case ResourceStatus::kEmpty:
+            TraceLine(L"ResSize == 0\r\n");
+            return 0;
+        case ResourceStatus::kLoaded:
+            break;
     }
     const std::string chunkName = WideToAnsi(name);
-    return RunChunk(static_cast<const char*>(data), size, chunkName.c_str());
+    return RunChunk(static_cast<const char*>(chunk.data), chunk.size, chunkName.c_str());
 }
 
 int ORVScriptEngine::RunChunk(const char* data, size_t size, const char* chunkName) {
     lua_State* L = state_;
     if (luaL_loadbuffer(L, data, size, chunkName) != LUA_OK) {
-        size_t length = 0;
-        const char* message = lua_tolstring(L, -1, &length);
-        const std::wstring text = Utf8ToWide(message, message ? length : 0);
-        lua_pop(L, 1);
-        TraceLine(L"%s\r\n", text.c_str());
+        TraceLine(L"%ls\r\n", PopErrorText(L).c_str());
         TraceLine(L"luaL_loadbuffer failed!\r\n");
         return 0;
     }
+    // Only errors that bypass the handler get here (out of memory, an error in a finaliser).
     if (ProtectedCall(L, 0, 0) != LUA_OK) {
-        lua_pop(L, 1);  // only errors that bypass the handler get here (out of memory)
+        TraceLine(L"%ls\r\n", PopErrorText(L).c_str());
         return 0;
     }
     return 1;
@@ -83,6 +89,14 @@ int ORVScriptEngine::ProtectedCall(lua_State* L, int nargs, int nresults) {
     const int status = lua_pcall(L, nargs, nresults, base);
     lua_remove(L, base);
     return status;
+}
+
+std::wstring ORVScriptEngine::PopErrorText(lua_State* L) {
+    size_t length = 0;
+    const char* message = lua_tolstring(L, -1, &length);
+    std::wstring text = ScriptText(message, length, "error message");
+    lua_pop(L, 1);
+    return text;
 }
 
 }  // namespace orv

@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
-#include <lua.hpp>
+#include <string>
+
+#include "luaapi.h"
+#include "luaheap.h"
 
 namespace orv {
 
 // Raised when the engine cannot be created (no Lua state): the program cannot go on.
-struct ComFailure {
+struct NoLuaState {
     HRESULT hr;
 };
 
@@ -28,15 +31,19 @@ public:
     int RunChunk(const char* data, size_t size, const char* chunkName);
 
     lua_State* GetLuaState() const { return state_; }
+    LuaHeap& Heap() { return heap_; }
 
     // Calls the function below `nargs` arguments with the script error handler beneath it; returns the
     // status of the protected call (0 = success).
     static int ProtectedCall(lua_State* L, int nargs, int nresults);
+    // Pops the error message a failed protected call left on the top and returns it as text.
+    static std::wstring PopErrorText(lua_State* L);
 
 private:
     ORVScriptEngine();
     void Init();
 
+    LuaHeap heap_;  // outlives the state
     lua_State* state_ = nullptr;
 };
 

@@ -1,7 +1,7 @@
 // Registration of the install actions as script globals.
 #pragma once
 
-#include <lua.hpp>
+#include "luaapi.h"
 
 namespace orv {
 

@@ -3,8 +3,8 @@
 
 #include "actionargs.h"
 #include "orvscriptengine.h"
-#include "scripttrace.h"
-#include "textconv.h"
+#include "utility/trace.h"
+#include "utility/textconv.h"
 
 namespace orv {
 
@@ -27,9 +27,7 @@ int ScriptCallback::Invoke(const std::wstring& text, const int* number) {
     lua_pushlstring(L_, utf8.data(), utf8.size());
     if (number) lua_pushinteger(L_, *number);
     if (ORVScriptEngine::ProtectedCall(L_, number ? 2 : 1, 1) != LUA_OK) {
-        size_t length = 0;
-        const char* message = lua_tolstring(L_, -1, &length);
-        TraceLine(L"%s\r\n", Utf8ToWide(message, message ? length : 0).c_str());
+        TraceLine(L"%ls\r\n", ORVScriptEngine::PopErrorText(L_).c_str());
         lua_settop(L_, top);
         return 2;
     }

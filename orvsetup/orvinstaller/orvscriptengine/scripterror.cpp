@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "textconv.h"
+#include "utility/textconv.h"
 
 namespace orv {
 

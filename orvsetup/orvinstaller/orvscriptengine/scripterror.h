@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include <lua.hpp>
+#include "luaapi.h"
 
 namespace orv {
 

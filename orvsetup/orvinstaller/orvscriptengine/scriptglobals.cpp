@@ -3,7 +3,9 @@
 
 #include "actionargs.h"
 #include "orvscriptengine.h"
-#include "textconv.h"
+#include "scripttext.h"
+#include "utility/textconv.h"
+#include "utility/trace.h"
 
 namespace orv {
 
@@ -11,7 +13,7 @@ std::wstring GetGlobalText(lua_State* L, const char* name) {
     lua_getglobal(L, name);
     size_t length = 0;
     const char* text = lua_tolstring(L, -1, &length);
-    std::wstring value = Utf8ToWide(text, text ? length : 0);
+    std::wstring value = ScriptText(text, text ? length : 0, name);
     lua_pop(L, 1);
     return value;
 }
@@ -46,13 +48,15 @@ void SetGlobalNumber(lua_State* L, const char* name, lua_Number value) {
     lua_setglobal(L, name);
 }
 
-void CallHook(lua_State* L, const char* name) {
+bool CallHook(lua_State* L, const char* name) {
     lua_getglobal(L, name);
     if (lua_type(L, -1) != LUA_TFUNCTION) {
         lua_pop(L, 1);
-        return;
+        return true;
     }
-    if (ORVScriptEngine::ProtectedCall(L, 0, 0) != LUA_OK) lua_pop(L, 1);
+    if (ORVScriptEngine::ProtectedCall(L, 0, 0) == LUA_OK) return true;
+    TraceLine(L"%hs failed: %ls\r\n", name, ORVScriptEngine::PopErrorText(L).c_str());
+    return false;
 }
 
 }  // namespace orv

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include <lua.hpp>
+#include "luaapi.h"
 
 namespace orv {
 
@@ -19,6 +19,8 @@ void SetGlobalFlag(lua_State* L, const char* name, bool value);
 void SetGlobalNumber(lua_State* L, const char* name, lua_Number value);
 
 // Calls the global `name` with no arguments and no results when it is a function; skips it otherwise.
-void CallHook(lua_State* L, const char* name);
+// A runtime error in the hook ends the process in the error handler; false (with the error traced) when
+// the call failed without reaching it (out of memory, an error in a finaliser): the run must stop.
+bool CallHook(lua_State* L, const char* name);
 
 }  // namespace orv

@@ -1,7 +1,7 @@
 // The install actions visible to scripts, declared by family; each family lives in its own file.
 #pragma once
 
-#include <lua.hpp>
+#include "../luaapi.h"
 
 namespace orv {
 

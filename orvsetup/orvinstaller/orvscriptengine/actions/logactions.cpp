@@ -1,6 +1,6 @@
 // The script's own log line.
 #include "../actionargs.h"
-#include "../scripttrace.h"
+#include "utility/trace.h"
 #include "actions.h"
 
 namespace orv {
@@ -8,7 +8,7 @@ namespace orv {
 // Lua_Logout(text): one trace line with the text; numbers are written as their decimal text.
 int Lua_Logout(lua_State* L) {
     const std::wstring text = ArgText(L, 1);
-    TraceLine(L"%s", text.c_str());
+    TraceLine(L"%ls", text.c_str());
     return 0;
 }
 

@@ -5,6 +5,9 @@
 
 namespace orv {
 
+// Invalid UTF-8 converts with U+FFFD in place of the bad bytes. A failed conversion is traced and gives
+// the empty text.
+
 std::wstring Utf8ToWide(const char* text, size_t length);
 std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const wchar_t* text, size_t length);
@@ -12,6 +15,8 @@ std::string WideToUtf8(const std::wstring& text);
 // The calling thread's ANSI code page.
 std::wstring AnsiToWide(const char* text, size_t length);
 std::string WideToAnsi(const std::wstring& text);
+// Whether the bytes are valid UTF-8 (the empty text is).
+bool IsUtf8(const char* text, size_t length);
 // UTF-8 when the bytes are valid UTF-8, else the thread's ANSI code page.
 std::wstring Utf8OrAnsiToWide(const char* text, size_t length);
 

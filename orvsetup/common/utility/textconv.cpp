@@ -1,7 +1,11 @@
 // UTF-8, ANSI and UTF-16 conversions through the system's converters.
-#include "textconv.h"
+#include "utility/textconv.h"
 
 #include <windows.h>
+
+#include "utility/trace.h"
+
+#define ORV_TRACE_SOURCE L"textconv"
 
 namespace orv {
 namespace {
@@ -11,7 +15,10 @@ std::wstring ToWide(UINT codePage, const char* text, size_t length, DWORD flags 
     const int n = ::MultiByteToWideChar(codePage, flags, text, static_cast<int>(length), nullptr, 0);
     if (n <= 0) return std::wstring();
     std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, flags, text, static_cast<int>(length), &out[0], n);
+    if (::MultiByteToWideChar(codePage, flags, text, static_cast<int>(length), &out[0], n) != n) {
+        ORV_FAILURE_TRAILER(L"MultiByteToWideChar failed.", ::GetLastError());
+        return std::wstring();
+    }
     return out;
 }
 
@@ -20,7 +27,10 @@ std::string FromWide(UINT codePage, const wchar_t* text, size_t length) {
     const int n = ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
+    if (::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr) != n) {
+        ORV_FAILURE_TRAILER(L"WideCharToMultiByte failed.", ::GetLastError());
+        return std::string();
+    }
     return out;
 }
 
@@ -33,11 +43,13 @@ std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text
 std::wstring AnsiToWide(const char* text, size_t length) { return ToWide(CP_THREAD_ACP, text, length); }
 std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_THREAD_ACP, text.data(), text.size()); }
 
+bool IsUtf8(const char* text, size_t length) {
+    if (!text || length == 0) return true;
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0) > 0;
+}
+
 std::wstring Utf8OrAnsiToWide(const char* text, size_t length) {
-    if (!text || length == 0) return std::wstring();
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0) > 0)
-        return ToWide(CP_UTF8, text, length, MB_ERR_INVALID_CHARS);
-    return AnsiToWide(text, length);
+    return IsUtf8(text, length) ? Utf8ToWide(text, length) : AnsiToWide(text, length);
 }
 
 }  // namespace orv

@@ -1,5 +1,5 @@
 // Debug trace lines and the failure trailer.
-#include "scripttrace.h"
+#include "utility/trace.h"
 
 #include <windows.h>
 
@@ -56,13 +56,12 @@ void TraceLine(const wchar_t* format, ...) {
     va_end(args);
 }
 
-void FailureTrailer(const wchar_t* message, const wchar_t* sourceFile, int sourceLine) {
-    const DWORD error = ::GetLastError();
+void FailureTrailer(const wchar_t* message, const wchar_t* sourceFile, int sourceLine, unsigned long error) {
     if (!message) message = L"";
-    TraceLine(L"%sqz file:%s\r\n", message, sourceFile);
-    TraceLine(L"%sqz line:%d\r\n", message, sourceLine);
+    TraceLine(L"%lsqz file:%ls\r\n", message, sourceFile);
+    TraceLine(L"%lsqz line:%d\r\n", message, sourceLine);
+    TraceLine(L"%lsqz err:%d\r\n", message, static_cast<int>(error));
     ::SetLastError(error);  // the debug-output calls above may have changed it
-    TraceLine(L"%sqz err:%d\r\n", message, static_cast<int>(::GetLastError()));
 }
 
 }  // namespace orv

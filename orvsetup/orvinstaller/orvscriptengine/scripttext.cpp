@@ -1,0 +1,36 @@
+// The one conversion of script text into the engine's UTF-16.
+#include "scripttext.h"
+
+#include <cstring>
+
+#include "utility/textconv.h"
+#include "utility/trace.h"
+
+namespace orv {
+namespace {
+
+void TraceNotUtf8(const char* where) {
+    TraceLine(L"%hs: script text is not UTF-8, its invalid bytes became U+FFFD\r\n", where ? where : "?");
+}
+
+}  // namespace
+
+std::wstring ScriptText(const char* text, size_t length, const char* where) {
+    if (!IsUtf8(text, length)) TraceNotUtf8(where);
+    return Utf8ToWide(text, length);
+}
+
+std::wstring ScriptText(const char* text, const char* where) {
+    return ScriptText(text, text ? std::strlen(text) : 0, where);
+}
+
+std::wstring ActionText(lua_State* L, const char* text, size_t length) {
+    if (!IsUtf8(text, length)) {
+        lua_Debug ar;
+        const bool named = lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name;
+        TraceNotUtf8(named ? ar.name : nullptr);
+    }
+    return Utf8ToWide(text, length);
+}
+
+}  // namespace orv
