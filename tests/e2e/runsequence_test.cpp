@@ -54,6 +54,15 @@ TEST(RunSequence, InteractiveRunStopsBeforeInstallingWithoutDialogs) {
     EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_AfterComplete"));
 }
 
+TEST(RunSequence, AHookWhoseCallFailsEndsTheRunWithZero) {
+    const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                                       {L"ORVTEST_GC_ERROR", L"1"}, {L"ORVTEST_MUTEX", UniqueMutexName(L"gcerror")}});
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_OnInstall", L"ORVSE_OnInstall failed: error in __gc metamethod"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_BeforeComplete"));
+    EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_AfterComplete"));
+}
+
 TEST(RunSequence, SilentRequestIsIgnoredWhileSilentInstallIsNotEnabled) {
     const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SS_WITHOUT_ENABLE", L"1"}, {L"ORVTEST_FINISH", L"0"},
                                        {L"ORVTEST_MUTEX", UniqueMutexName(L"ssnoenable")}});

@@ -12,7 +12,8 @@ const std::wstring kCaption = L":-( 杯具，脚本执行时发生错误";
 const std::wstring kRequest = L"请向我们反馈以上错误信息，以便我们改善产品质量！";
 
 MessageBoxContent ErrorBoxOf(const wchar_t* kind, SetupResult* result) {
-    ScopedEnv env({{L"ORVTEST_ERROR", kind}, {L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_MUTEX", UniqueMutexName(kind)}});
+    ScopedEnv env({{L"ORVTEST_ERROR", kind}, {L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_MUTEX", UniqueMutexName(kind)},
+                   {L"ORVTEST_STRICT", std::wstring(kind) == L"strict" ? L"1" : L""}});
     SetupProcess setup;
     MessageBoxContent content;
     EXPECT_TRUE(setup.Start(TestSetup(), {}));
@@ -53,6 +54,18 @@ TEST(ScriptError, TableErrorValueShowsTheMissingStringText) {
     EXPECT_EQ(box.caption, kCaption);
     EXPECT_EQ(box.text.rfind(L"(null)\n      <call stack>\n-> | ", 0), 0u) << ToUtf8(box.text);
     ASSERT_TRUE(EndedWith(r, 0));
+}
+
+// The run sequence reads globals itself; an error raised there is a script error like any other.
+TEST(ScriptError, StrictGlobalsInTheConfigurationGiveTheBoxNotACrash) {
+    SetupResult r;
+    const MessageBoxContent box = ErrorBoxOf(L"strict", &r);
+    EXPECT_EQ(box.caption, kCaption);
+    EXPECT_EQ(box.text.rfind(L"undeclared global global_show_completewindow\n      <call stack>\n-> | ", 0), 0u)
+        << ToUtf8(box.text);
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"hook:ORVSE_BeforeInit"));
+    EXPECT_TRUE(LacksLine(r.lines, L"Completewindow"));
 }
 
 }  // namespace

@@ -135,6 +135,26 @@ TEST(Engine, ProtectedCallPassesArgumentsAndResultsAndRemovesTheHandler) {
     lua_settop(L, top);
 }
 
+// An error in a finaliser ends a protected call without running the message handler; such failures are
+// traced and reported, never taken for success.
+TEST(Engine, FailuresThatBypassTheErrorHandlerAreTracedAndReported) {
+    lua_State* L = EngineState();
+    const int top = lua_gettop(L);
+    TraceCapture capture;
+    EXPECT_EQ(RunScript("setmetatable({}, {__gc = function() error('chunk gc') end}) collectgarbage()"), 0);
+    ASSERT_EQ(TraceCapture::Lines().size(), 1u);
+    EXPECT_NE(TraceCapture::Lines()[0].find(L"error in __gc metamethod (test:1: chunk gc)"), std::wstring::npos);
+
+    ASSERT_EQ(RunScript("function ORVTEST_GcHook() setmetatable({}, {__gc = function() error('hook gc') end})"
+                        " collectgarbage() end"),
+              1);
+    TraceCapture::Lines().clear();
+    EXPECT_FALSE(orv::CallHook(L, "ORVTEST_GcHook"));
+    ASSERT_EQ(TraceCapture::Lines().size(), 1u);
+    EXPECT_EQ(TraceCapture::Lines()[0].rfind(L"qz ORVTEST_GcHook failed: error in __gc metamethod", 0), 0u);
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
 TEST(Engine, HooksRunOnlyWhenTheyAreFunctions) {
     lua_State* L = EngineState();
     ASSERT_EQ(RunScript("hook_calls = 0; function ORVTEST_Hook() hook_calls = hook_calls + 1 end;"
@@ -142,10 +162,10 @@ TEST(Engine, HooksRunOnlyWhenTheyAreFunctions) {
               1);
     const int top = lua_gettop(L);
     TraceCapture capture;
-    orv::CallHook(L, "ORVTEST_Hook");
-    orv::CallHook(L, "ORVTEST_Hook");
-    orv::CallHook(L, "ORVTEST_Missing");
-    orv::CallHook(L, "ORVTEST_NotAFunction");
+    EXPECT_TRUE(orv::CallHook(L, "ORVTEST_Hook"));
+    EXPECT_TRUE(orv::CallHook(L, "ORVTEST_Hook"));
+    EXPECT_TRUE(orv::CallHook(L, "ORVTEST_Missing"));
+    EXPECT_TRUE(orv::CallHook(L, "ORVTEST_NotAFunction"));
     EXPECT_EQ(orv::GetGlobalInteger(L, "hook_calls"), 2);
     EXPECT_TRUE(TraceCapture::Lines().empty());
     EXPECT_EQ(lua_gettop(L), top);

@@ -5,6 +5,7 @@
 #include "orvscriptengine/actionargs.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
+#include "utility/textconv.h"
 
 namespace {
 
@@ -79,6 +80,52 @@ TEST(ActionArgs, AbsentArgumentsReadAsEmptyFalseAndZero) {
     EXPECT_EQ(orv::GetGlobalText(L, "b1"), L"||");
     EXPECT_FALSE(orv::GetGlobalFlag(L, "b2"));
     EXPECT_EQ(orv::GetGlobalInteger(L, "b3"), 0);
+}
+
+int ReadPath(lua_State* L) {
+    std::wstring path;
+    lua_pushboolean(L, orv::ArgPath(L, 1, path));
+    orv::PushText(L, path);
+    return 2;
+}
+
+TEST(ActionArgs, PathsAreExpandedAndAnEmbeddedNulIsRefusedNotCut) {
+    lua_State* L = EngineState();
+    lua_register(L, "ORVTEST_Path", ReadPath);
+    ::SetEnvironmentVariableW(L"ORVTEST_ROOT", L"C:\\根");
+    TraceCapture capture;
+    ASSERT_EQ(RunScript("p1_ok, p1 = ORVTEST_Path('%ORVTEST_ROOT%\\\\a.txt')\n"
+                        "p2_ok, p2 = ORVTEST_Path('C:\\\\safe.txt\\0\\\\..\\\\evil.txt')\n"
+                        "p3_ok, p3 = ORVTEST_Path(string.rep('x', 300))"),
+              1);
+    ::SetEnvironmentVariableW(L"ORVTEST_ROOT", nullptr);
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "p1_ok"));
+    EXPECT_EQ(orv::GetGlobalText(L, "p1"), L"C:\\根\\a.txt");
+    EXPECT_FALSE(orv::GetGlobalFlag(L, "p2_ok"));
+    EXPECT_EQ(orv::GetGlobalText(L, "p2"), L"");
+    EXPECT_FALSE(orv::GetGlobalFlag(L, "p3_ok"));
+    const auto& lines = TraceCapture::Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"qz Fun:ORVTEST_Path, Description:argument 1 holds a NUL character, refused\r\n");
+    EXPECT_EQ(lines[1].rfind(L"qz Fun:ORVTEST_Path, Description:xxx", 0), 0u);
+}
+
+// A script saved in a legacy encoding: the text still converts, and the trace names where it was read.
+TEST(ActionArgs, TextThatIsNotUtf8ConvertsWithReplacementAndIsTraced) {
+    TraceCapture capture;
+    ASSERT_EQ(RunScript("Lua_Logout('caf\\233!') not_utf8 = '\\196\\227'"), 1);
+    const auto& lines = TraceCapture::Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"qz Lua_Logout: script text is not UTF-8, its invalid bytes became U+FFFD\r\n");
+    EXPECT_EQ(lines[1], L"qz caf\xFFFD!");
+    TraceCapture::Lines().clear();
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "not_utf8"), L"\xFFFD\xFFFD");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], L"qz not_utf8: script text is not UTF-8, its invalid bytes became U+FFFD\r\n");
+    // Each ill-formed part is one U+FFFD; whatever is valid around it stays, characters beyond the BMP too.
+    const char mixed[] = "\xFF\xF0\x9F\x98\x80\xE0\x80z\xED\xA0\x80\xE4\xB8";
+    EXPECT_EQ(orv::Utf8ToWideReplacing(mixed, sizeof(mixed) - 1),
+              L"\xFFFD\xD83D\xDE00\xFFFD\xFFFDz\xFFFD\xFFFD\xFFFD\xFFFD");
 }
 
 TEST(Logout, WritesOneLineOfTheArgumentsText) {

@@ -9,6 +9,7 @@
 
 #include "appinstance.h"
 #include "luatestutil.h"
+#include "tracecapture.h"
 #include "orvscriptengine/bridge.h"
 #include "orvscriptengine/pathexpand.h"
 #include "orvscriptengine/scriptglobals.h"
@@ -100,6 +101,35 @@ TEST(Wow64, TheProcessKnowsWhetherItRunsUnderWow64) {
     EXPECT_EQ(wow64 != FALSE, underWow64);
     wchar_t folder[MAX_PATH];
     EXPECT_EQ(::GetSystemWow64DirectoryW(folder, MAX_PATH) != 0, sizeof(void*) == 8 || underWow64);
+}
+
+TEST(AppInstance, AMutexThatCannotBeCreatedIsTracedAndTheRunGoesOn) {
+    TraceCapture capture;
+    orv::UniqueHandle mutex;
+    EXPECT_EQ(orv::CreateAppInstance(L"NoSuchNamespace\\orvtest", 0, mutex), orv::InstanceCheck::kFirst);
+    EXPECT_FALSE(mutex.Valid());
+    const auto& lines = TraceCapture::Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], L"qz CreateMutexW failed.qz file:appinstance\r\n");
+    EXPECT_EQ(lines[3].rfind(L"qz CreateMutexW failed.qz err:", 0), 0u);
+    EXPECT_NE(lines[3], L"qz CreateMutexW failed.qz err:0\r\n");
+    EXPECT_NE(lines[3], L"qz CreateMutexW failed.qz err:2\r\n");  // what the trace line itself leaves
+}
+
+TEST(UniqueHandle, ClosingKeepsTheLastErrorAndAFailedFileOpenIsNeverOwned) {
+    {
+        orv::UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(event.Valid());
+        ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    }
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+
+    const orv::UniqueFileHandle missing =
+        orv::CreateFileHandle(L"C:\\no-such-folder\\no-such-file", GENERIC_READ, 0, OPEN_EXISTING);
+    EXPECT_FALSE(missing.Valid());
+    // The mix-up the file wrapper exists for: a null-invalid wrapper must not own the failure value either.
+    const orv::UniqueHandle mixedUp(INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(mixedUp.Valid());
 }
 
 int OpenTestModule(lua_State* L) {

@@ -43,6 +43,55 @@ std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text
 std::wstring AnsiToWide(const char* text, size_t length) { return ToWide(CP_THREAD_ACP, text, length); }
 std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_THREAD_ACP, text.data(), text.size()); }
 
+std::wstring Utf8ToWideReplacing(const char* text, size_t length) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::wstring out;
+    out.reserve(length);
+    size_t i = 0;
+    while (i < length) {
+        const unsigned lead = s[i];
+        if (lead < 0x80) {
+            out += static_cast<wchar_t>(lead);
+            ++i;
+            continue;
+        }
+        int trail = 0;
+        unsigned code = 0, low = 0x80, high = 0xBF;  // the range of the first trail byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1, code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2, code = lead & 0x0F;
+            if (lead == 0xE0) low = 0xA0;   // no overlong forms
+            if (lead == 0xED) high = 0x9F;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3, code = lead & 0x07;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+        }
+        size_t next = i + 1;
+        bool complete = trail > 0;
+        for (int k = 0; k < trail; ++k, ++next) {
+            if (next >= length || s[next] < low || s[next] > high) {
+                complete = false;
+                break;
+            }
+            code = (code << 6) | (s[next] & 0x3F);
+            low = 0x80, high = 0xBF;
+        }
+        i = next;  // a bad byte that may start a character is read again
+        if (!complete) {
+            out += L'\xFFFD';
+        } else if (code >= 0x10000) {
+            code -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (code >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(code);
+        }
+    }
+    return out;
+}
+
 bool IsUtf8(const char* text, size_t length) {
     if (!text || length == 0) return true;
     return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0) > 0;

@@ -17,6 +17,9 @@ std::wstring AnsiToWide(const char* text, size_t length);
 std::string WideToAnsi(const std::wstring& text);
 // Whether the bytes are valid UTF-8 (the empty text is).
 bool IsUtf8(const char* text, size_t length);
+// UTF-8 that may be invalid: each maximal ill-formed part becomes one U+FFFD and every valid character
+// around it is kept (the system converter of some platforms swallows the byte after a bad one).
+std::wstring Utf8ToWideReplacing(const char* text, size_t length);
 // UTF-8 when the bytes are valid UTF-8, else the thread's ANSI code page.
 std::wstring Utf8OrAnsiToWide(const char* text, size_t length);
 

@@ -16,8 +16,9 @@ void TraceNotUtf8(const char* where) {
 }  // namespace
 
 std::wstring ScriptText(const char* text, size_t length, const char* where) {
-    if (!IsUtf8(text, length)) TraceNotUtf8(where);
-    return Utf8ToWide(text, length);
+    if (IsUtf8(text, length)) return Utf8ToWide(text, length);
+    TraceNotUtf8(where);
+    return Utf8ToWideReplacing(text, length);
 }
 
 std::wstring ScriptText(const char* text, const char* where) {
@@ -25,12 +26,11 @@ std::wstring ScriptText(const char* text, const char* where) {
 }
 
 std::wstring ActionText(lua_State* L, const char* text, size_t length) {
-    if (!IsUtf8(text, length)) {
-        lua_Debug ar;
-        const bool named = lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name;
-        TraceNotUtf8(named ? ar.name : nullptr);
-    }
-    return Utf8ToWide(text, length);
+    if (IsUtf8(text, length)) return Utf8ToWide(text, length);
+    lua_Debug ar;
+    const bool named = lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name;
+    TraceNotUtf8(named ? ar.name : nullptr);
+    return Utf8ToWideReplacing(text, length);
 }
 
 }  // namespace orv

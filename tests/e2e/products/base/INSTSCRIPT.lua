@@ -31,6 +31,11 @@ end
 
 function ORVSE_OnInstall()
   hook("ORVSE_OnInstall")
+  if env("ORVTEST_GC_ERROR") == "1" then
+    -- An error in a finaliser fails the hook's call without reaching the error handler.
+    setmetatable({}, {__gc = function() error("finaliser failed") end})
+    collectgarbage()
+  end
   -- Holds the run (and its mutex) while the file exists, at most 30 seconds.
   local hold = env("ORVTEST_HOLD_FILE")
   if hold then
