@@ -62,6 +62,22 @@ TEST(Hardening, PlantedDllsAreNotLoaded) {
     EXPECT_TRUE(LacksLine(r.lines, L"PLANTED DLL LOADED"));
 }
 
+// Where the search cannot be limited to the system folder, the setup's folder is still searched by name;
+// the delay-load hook loads every DLL by its system-folder path instead.
+TEST(Hardening, WithoutSetDefaultDllDirectoriesTheHookStillLoadsFromTheSystemFolder) {
+    PlantedFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    ASSERT_TRUE(NativeFirstOverridesAreSet());
+    const std::wstring probe = folder.Copy(ExeDirectory() + L"\\legacyprobe.exe", L"legacy.exe");
+    ASSERT_FALSE(probe.empty());
+
+    const SetupResult byName = RunSetup(probe, {L"bare"}, kRunTimeoutMs);
+    EXPECT_TRUE(EndedWith(byName, 1));  // a planted DLL stood in for one of the setup's
+    EXPECT_TRUE(ContainsLine(byName.lines, L"PLANTED DLL LOADED")) << byName.Describe();
+
+    EXPECT_TRUE(EndedWith(RunSetup(probe, {}, kRunTimeoutMs), 0));
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace orv

@@ -1,6 +1,11 @@
 // Engine creation, chunk loading from memory and resources, protected calls and hooks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "luatestutil.h"
 #include "orvscriptengine/scriptactions.h"
 #include "orvscriptengine/scriptglobals.h"
@@ -29,18 +34,68 @@ TEST(Engine, StateHasEveryStandardLibrary) {
     EXPECT_TRUE(orv::GetGlobalFlag(EngineState(), "ok"));
 }
 
-TEST(Engine, ActionsAreRegisteredAsPlainFunctionsInTableOrder) {
-    size_t count = 0;
-    const orv::ScriptAction* actions = orv::ScriptActions(&count);
-    ASSERT_GT(count, 0u);
+// The script library as the scripts' contract lists it, in registration order.
+const char* const kPartActionOrder[] = {
+    "Lua_UnCompress7z", "Lua_RegSvr32", "Lua_RegistDll", "Lua_RegQuery", "Lua_RegAdd", "Lua_RegDel",
+    "Lua_CreateShortcut", "Lua_CreateDirectory", "Lua_CopyFile", "Lua_MoveFile", "Lua_RenameFile",
+    "Lua_DeleteFile", "Lua_DeleteFileEx", "Lua_Exec", "Lua_ExplorerExec", "Lua_TaskKill", "Lua_SCM",
+    "Lua_RegVarByCSIDL", "Lua_ExtractResource", "Lua_GetOSVersion", "Lua_Logout", "Lua_MsgBox",
+    "Lua_DelFileRecursive", "Lua_DelFileRecursiveEx", "Lua_DeleteFileAfterReboot", "Lua_IsWow64",
+    "Lua_GetProcessId", "Lua_ExitWindows", "Lua_GetModuleFileName", "Lua_GetCommandLineArgv",
+    "Lua_EnablePrivilege", "Lua_GetTempFileName", "Lua_GetTempPath", "Lua_ExpandEnv", "Lua_GetImagePathByPid",
+    "Lua_GetDriverInstallPath", "Lua_KillAllTaskByName", "Lua_PathFileExists",
+    "Lua_PathYetAnotherMakeUniqueName", "Lua_ShellExec"};
+
+// Records the order in which globals are first set, through __newindex on a fresh state's _G.
+std::vector<std::string> RegistrationOrder() {
+    lua_State* L = luaL_newstate();
+    std::vector<std::string> order;
+    lua_pushglobaltable(L);
+    lua_newtable(L);
+    lua_pushlightuserdata(L, &order);
+    lua_pushcclosure(L, [](lua_State* S) {
+        static_cast<std::vector<std::string>*>(lua_touserdata(S, lua_upvalueindex(1)))->push_back(lua_tostring(S, 2));
+        lua_rawset(S, 1);
+        return 0;
+    }, 1);
+    lua_setfield(L, -2, "__newindex");
+    lua_setmetatable(L, -2);
+    lua_pop(L, 1);
+    orv::RegisterActions(L);
+    lua_close(L);
+    return order;
+}
+
+TEST(Engine, ActionsAreRegisteredAsPlainFunctionsInTheScriptLibrarysOrder) {
+    const std::vector<std::string> part(std::begin(kPartActionOrder), std::end(kPartActionOrder));
+    ASSERT_EQ(part.size(), 40u);
+    const std::vector<std::string> engine(orv::kActionOrder, orv::kActionOrder + orv::kActionOrderCount);
+    EXPECT_EQ(engine, part);
+
+    // Registered: exactly the families' rows, each once, in the library's order.
+    const std::vector<std::string> registered = RegistrationOrder();
+    std::vector<std::string> expected;
+    size_t familyCount = 0;
+    const luaL_Reg* const* families = orv::ActionFamilies(&familyCount);
     lua_State* L = EngineState();
-    for (size_t i = 0; i < count; ++i) {
-        lua_getglobal(L, actions[i].name);
-        EXPECT_TRUE(lua_iscfunction(L, -1)) << actions[i].name;
-        EXPECT_EQ(lua_tocfunction(L, -1), actions[i].function) << actions[i].name;
-        lua_pop(L, 1);
+    for (const std::string& name : part) {
+        for (size_t f = 0; f < familyCount; ++f) {
+            for (const luaL_Reg* row = families[f]; row->name; ++row) {
+                if (name != row->name) continue;
+                expected.push_back(name);
+                lua_getglobal(L, row->name);
+                EXPECT_EQ(lua_tocfunction(L, -1), row->func) << row->name;
+                EXPECT_EQ(lua_getupvalue(L, -1, 1), nullptr) << row->name;
+                lua_pop(L, 1);
+            }
+        }
     }
-    EXPECT_STREQ(actions[0].name, "Lua_Logout");
+    EXPECT_EQ(registered, expected);
+    size_t rows = 0;
+    for (size_t f = 0; f < familyCount; ++f)
+        for (const luaL_Reg* row = families[f]; row->name; ++row) ++rows;
+    EXPECT_EQ(rows, expected.size()) << "a family row whose name is not in the library";
+    EXPECT_NE(std::find(registered.begin(), registered.end(), "Lua_Logout"), registered.end());
 }
 
 TEST(Engine, RunChunkRunsSourceAndBytecode) {

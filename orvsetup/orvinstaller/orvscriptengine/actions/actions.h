@@ -1,11 +1,11 @@
-// The install actions visible to scripts, declared by family; each family lives in its own file.
+// The install action families: each family's file lists its script functions in one table of rows,
+// ended by a null row (as Lua's own libraries do); scriptactions.cpp fixes the order scripts see.
 #pragma once
 
 #include "../luaapi.h"
 
 namespace orv {
 
-// Trace (logactions.cpp)
-int Lua_Logout(lua_State* L);
+extern const luaL_Reg kLogActions[];  // logactions.cpp
 
 }  // namespace orv

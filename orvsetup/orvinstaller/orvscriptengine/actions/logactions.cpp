@@ -1,9 +1,11 @@
 // The script's own log line.
-#include "../actionargs.h"
-#include "utility/trace.h"
 #include "actions.h"
 
+#include "../actionargs.h"
+#include "utility/trace.h"
+
 namespace orv {
+namespace {
 
 // Lua_Logout(text): one trace line with the text; numbers are written as their decimal text.
 int Lua_Logout(lua_State* L) {
@@ -11,5 +13,12 @@ int Lua_Logout(lua_State* L) {
     TraceLine(L"%ls", text.c_str());
     return 0;
 }
+
+}  // namespace
+
+const luaL_Reg kLogActions[] = {
+    {"Lua_Logout", Lua_Logout},
+    {nullptr, nullptr},
+};
 
 }  // namespace orv
