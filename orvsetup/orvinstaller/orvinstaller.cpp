@@ -72,7 +72,8 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     return kExitCompleted;
 }
 
-int RunSequence(HINSTANCE instance, lua_State* L) {
+// `ownMutex` receives the single-instance mutex; the caller holds it until the process ends.
+int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
     ORVScriptEngine& engine = ORVScriptEngine::Instance();
     if (!engine.DoResLua(L"LUA", L"GLOBAL_VAR.LUAC")) {
         TraceLine(L"DoResLua failed, GLOBAL_VAR.LUAC");
@@ -89,7 +90,6 @@ int RunSequence(HINSTANCE instance, lua_State* L) {
         mutexName = kDefaultMutexName;
         appId = GetGlobalInteger(L, "global_app_id");
     }
-    UniqueHandle ownMutex;  // held until the process ends
     switch (CreateAppInstance(mutexName, appId, ownMutex)) {
         case InstanceCheck::kAlreadyRunning:
             TraceLine(L"CreateAppInstance return true");
@@ -99,7 +99,6 @@ int RunSequence(HINSTANCE instance, lua_State* L) {
         case InstanceCheck::kFirst:
             break;
     }
-    ownMutex.Release();  // never closed: the system releases it when the process ends
 
     ComInit com;
     if (FAILED(com.Result())) TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
@@ -116,13 +115,14 @@ int RunSequence(HINSTANCE instance, lua_State* L) {
 struct ProtectedRun {
     HINSTANCE instance;
     int exitCode;
+    UniqueHandle mutex;  // outlives the protected call
 };
 
 int RunProtected(lua_State* L) {
     auto* run = static_cast<ProtectedRun*>(lua_touserdata(L, 1));
     lua_pop(L, 1);
     try {
-        run->exitCode = RunSequence(run->instance, L);
+        run->exitCode = RunSequence(run->instance, L, run->mutex);
     } catch (const std::exception& error) {  // never Lua's own errors: those are not std::exceptions
         TraceLine(L"the run stopped: %hs\r\n", error.what());
         run->exitCode = kExitStopped;
@@ -132,7 +132,7 @@ int RunProtected(lua_State* L) {
 
 int RunSetup(HINSTANCE instance) {
     lua_State* L = ORVScriptEngine::Instance().GetLuaState();
-    ProtectedRun run{instance, kExitStopped};
+    ProtectedRun run{instance, kExitStopped, UniqueHandle()};
     lua_pushcfunction(L, RunProtected);
     lua_pushlightuserdata(L, &run);
     if (ORVScriptEngine::ProtectedCall(L, 1, 0) != LUA_OK) {

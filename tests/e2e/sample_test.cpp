@@ -11,10 +11,11 @@ namespace {
 TEST(SampleProduct, ConfigurationAndInstallChunkDriveTheRun) {
     const SetupResult r = RunSetup(ExeDirectory() + L"\\" ORV_SAMPLE_SETUP, {}, kRunTimeoutMs);
     // Silent installs are not enabled for the sample product, and its finish window is shown.
-    ASSERT_TRUE(EndedWith(r, 0));
+    ASSERT_TRUE(r.Completed()) << r.Describe();
     EXPECT_TRUE(LinesInOrder(r.lines, {L" szObjectName = Global\\{A043B702-166A-4FB8-9733-E2BC4713F36F}22 ",
                                        L"script_version:1.0.2.57", L"Completewindow==true ~!\r\n",
                                        L"Completewindow ~!"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"DoResLua failed"));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));
     EXPECT_TRUE(LacksLine(r.lines, L"Load_buffer failed"));
 }
