@@ -1,33 +1,79 @@
 #!/usr/bin/env python3
-"""Packs the packer's test payloads with the packer's own code.
+"""Packs the archive tests' payloads with the packer's own code.
 
 usage: mkpayload.py SEVENZIP OUT_DIR
-Writes OUT_DIR/payload.7z (a folder tree with a program, so BCJ2 is used) and OUT_DIR/empty.7z (no files),
-both as the setup stores them: first two bytes exchanged. The contents are made here and checked by
-packer_test.cpp, which computes the same bytes.
+Writes, in OUT_DIR:
+- payload.7z: a folder tree with a program (so BCJ2 is used), stored as the setup stores it (first two
+  bytes exchanged); readme.txt in it is read-only and has a fixed modification time;
+- empty.7z: the archive of an empty payload, stored the same way;
+- unsafe-N.7z: plain archives whose second entry's name would leave the destination folder.
+The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
 import shutil
+import stat
+import struct
+import subprocess
 import sys
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import mksetup  # noqa: E402
 
+README_MTIME = 1577934245  # 2020-01-02 03:04:05 UTC
+UNSAFE_NAMES = ["../evil.txt", "C:\\evil.txt", "\\\\evil.txt", "a\\..\\..\\e", "s/../../e", "sub/NUL.txt",
+                "x.txt:alt", "... /evil"]
+
 sevenzip, out = sys.argv[1:3]
-tree = os.path.join(out, "payload-tree")
-shutil.rmtree(tree, ignore_errors=True)
-os.makedirs(os.path.join(tree, "bin"))
-os.makedirs(os.path.join(tree, "文档", "sub"))
-os.makedirs(os.path.join(tree, "emptydir"))
-with open(os.path.join(tree, "readme.txt"), "wb") as f:
-    f.write("奎比 readme\r\n".encode("utf-8") * 100)
-with open(os.path.join(tree, "bin", "tool.exe"), "wb") as f:
-    f.write(b"MZ" + bytes(i * 7 % 256 for i in range(70000)))
-with open(os.path.join(tree, "文档", "sub", "说明.txt"), "wb") as f:
-    f.write("说明".encode("utf-8"))
-open(os.path.join(tree, "empty.dat"), "wb").close()
+
+
+def make_tree(tree):
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(os.path.join(tree, "bin"))
+    os.makedirs(os.path.join(tree, "文档", "sub"))
+    os.makedirs(os.path.join(tree, "emptydir"))
+    readme = os.path.join(tree, "readme.txt")
+    with open(readme, "wb") as f:
+        f.write("奎比 readme\r\n".encode("utf-8") * 100)
+    os.utime(readme, (README_MTIME, README_MTIME))
+    os.chmod(readme, stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+    with open(os.path.join(tree, "bin", "tool.exe"), "wb") as f:
+        f.write(b"MZ" + bytes(i * 7 % 256 for i in range(70000)))
+    with open(os.path.join(tree, "文档", "sub", "说明.txt"), "wb") as f:
+        f.write("说明".encode("utf-8"))
+    open(os.path.join(tree, "empty.dat"), "wb").close()
+
+
+def unsafe_archive(name, path, work):
+    """An archive of two files whose second name is `name`: packed with a placeholder of the same length
+    and an uncompressed header, then renamed in place with the header's checksums made right again."""
+    placeholder = "z" * len(name)
+    tree = os.path.join(work, "unsafe-tree")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    for file_name, text in (("a_good.txt", b"good"), (placeholder, b"evil")):
+        with open(os.path.join(tree, file_name), "wb") as f:
+            f.write(text)
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-mhc=off", "-m0=copy", path, "a_good.txt", placeholder],
+                   cwd=tree, check=True, capture_output=True)
+    data = bytearray(open(path, "rb").read())
+    offset, size = struct.unpack_from("<QQ", data, 12)
+    header = 32 + offset
+    at = data.find(placeholder.encode("utf-16-le"), header)
+    assert at > 0
+    data[at:at + 2 * len(name)] = name.encode("utf-16-le")
+    struct.pack_into("<I", data, 28, zlib.crc32(bytes(data[header:header + size])) & 0xFFFFFFFF)
+    struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])) & 0xFFFFFFFF)
+    open(path, "wb").write(bytes(data))
+
 
 work = os.path.join(out, "payload-work")
 os.makedirs(work, exist_ok=True)
+tree = os.path.join(out, "payload-tree")
+make_tree(tree)
 shutil.copyfile(mksetup.pack_payload(tree, sevenzip, work), os.path.join(out, "payload.7z"))
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
+for number, name in enumerate(UNSAFE_NAMES):
+    unsafe_archive(name, os.path.join(out, "unsafe-%d.7z" % number), work)

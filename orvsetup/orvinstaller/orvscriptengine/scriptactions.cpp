@@ -29,6 +29,7 @@ namespace {
 
 // One entry per family that has landed.
 const luaL_Reg* const kFamilies[] = {
+    kArchiveActions,
     kLogActions,
 };
 

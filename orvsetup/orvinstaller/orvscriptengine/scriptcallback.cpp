@@ -9,7 +9,7 @@
 namespace orv {
 
 ScriptCallback::ScriptCallback(lua_State* L, int index) : L_(L) {
-    if (lua_type(L, index) != LUA_TFUNCTION) return;
+    if (index == 0 || lua_type(L, index) != LUA_TFUNCTION) return;
     lua_pushvalue(L, index);
     ref_ = luaL_ref(L, LUA_REGISTRYINDEX);
 }

@@ -9,7 +9,8 @@ namespace orv {
 
 class ScriptCallback {
 public:
-    // Takes a reference to the value at `index` when it is a function; otherwise stays empty.
+    // Takes a reference to the value at `index` when it is a function; otherwise (index 0 included)
+    // stays empty.
     ScriptCallback(lua_State* L, int index);
     ~ScriptCallback();
     ScriptCallback(const ScriptCallback&) = delete;

@@ -6,6 +6,7 @@
 
 namespace orv {
 
-extern const luaL_Reg kLogActions[];  // logactions.cpp
+extern const luaL_Reg kArchiveActions[];  // archiveactions.cpp
+extern const luaL_Reg kLogActions[];      // logactions.cpp
 
 }  // namespace orv

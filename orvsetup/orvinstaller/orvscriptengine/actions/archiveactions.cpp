@@ -1,0 +1,148 @@
+// Archive extraction and resource copies: Lua_UnCompress7z, Lua_ExtractResource.
+#include "actions.h"
+
+#include <windows.h>
+
+#include "../actionargs.h"
+#include "../archive/archiveextractor.h"
+#include "../scriptcallback.h"
+#include "utility/resourcedata.h"
+#include "utility/trace.h"
+#include "utility/uniquehandle.h"
+
+namespace orv {
+namespace {
+
+constexpr wchar_t kArchiveType[] = L"_7Z";
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A resource name, or a number taken as a 16-bit resource id.
+struct ResourceName {
+    std::wstring text;
+    const wchar_t* id;
+    bool numeric;
+};
+
+ResourceName ArgResourceName(lua_State* L, int index) {
+    ResourceName name;
+    name.numeric = lua_type(L, index) == LUA_TNUMBER;
+    if (name.numeric) {
+        name.id = MAKEINTRESOURCEW(ToUInt32(L, index) & 0xFFFF);
+    } else {
+        name.text = ArgText(L, index);
+        name.id = name.text.c_str();
+    }
+    return name;
+}
+
+int PushResult(lua_State* L, int argumentCount, bool result) {
+    lua_settop(L, argumentCount);
+    lua_pushboolean(L, result ? 1 : 0);
+    return 1;
+}
+
+// Lua_UnCompress7z(source, folder [, fromFile [, onFile [, onError]]]) -> boolean
+int Lua_UnCompress7z(lua_State* L) {
+    const int count = lua_gettop(L);
+    if (count < 2 || count > 5) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:takes 2 to 5 arguments, not %d; nothing extracted\r\n", count);
+        return PushResult(L, count, false);
+    }
+    const bool fromFile = count >= 3 && lua_type(L, 3) == LUA_TBOOLEAN && lua_toboolean(L, 3);
+    const bool withError = count == 5 && lua_type(L, 5) == LUA_TFUNCTION;
+    const bool withFile = (count == 4 || withError) && lua_type(L, 4) == LUA_TFUNCTION;
+    ScriptCallback onError(L, withError ? 5 : 0);  // references released when the call ends, on every path
+    ScriptCallback onFile(L, withFile ? 4 : 0);
+    const ExtractCallbacks callbacks{withFile ? &onFile : nullptr, withError ? &onError : nullptr};
+
+    std::wstring folder;
+    if (!ArgPath(L, 2, folder)) return PushResult(L, count, false);
+    if (!Exists(folder)) {
+        TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_UnCompress7z", folder.c_str());
+        return PushResult(L, count, false);
+    }
+    ArchiveExtractor extractor(callbacks);
+    int result = 0;
+    if (fromFile) {
+        std::wstring source;
+        if (!ArgPath(L, 1, source)) return PushResult(L, count, false);
+        if (!Exists(source)) {
+            TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_UnCompress7z", source.c_str());
+            return PushResult(L, count, false);
+        }
+        TraceLine(L"UnCompress %ls to %ls .\r\n", source.c_str(), folder.c_str());
+        result = extractor.ExtractFromFile(source, folder);
+    } else {
+        const ResourceName name = ArgResourceName(L, 1);
+        const ResourceBytes archive = LoadResourceBytes(::GetModuleHandleW(nullptr), kArchiveType, name.id);
+        if (archive.status == ResourceStatus::kNotLoaded || archive.status == ResourceStatus::kNotLocked) {
+            TraceLine(L"Fun:%ls ,LoadResource failed!\r\n", L"Lua_UnCompress7z");
+            return PushResult(L, count, false);
+        }
+        if (!name.numeric) TraceLine(L"UnCompress %ls to %ls .\r\n", name.text.c_str(), folder.c_str());
+        result = extractor.ExtractFromMemory(archive.data, archive.size, true, folder);
+    }
+    if (result != 0) {
+        TraceLine(L"Fun:%ls, Description: UnCompress failed.!\r\n", L"Lua_UnCompress7z");
+        return PushResult(L, count, false);
+    }
+    TraceLine(L"UnCompress successful.\r\n");
+    return PushResult(L, count, true);
+}
+
+bool WriteBytes(HANDLE file, const void* data, size_t size) {
+    const Byte* at = static_cast<const Byte*>(data);
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(size > 0x40000000u ? 0x40000000u : size);
+        DWORD written = 0;
+        if (!::WriteFile(file, at, chunk, &written, nullptr) || written != chunk) return false;
+        at += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+// Lua_ExtractResource(type, name or id, destination) -> boolean. An archive resource (type "_7Z") is
+// written as a plain 7z archive, its stored bytes 0 and 1 exchanged back on the way out.
+int Lua_ExtractResource(lua_State* L) {
+    std::wstring destination;
+    if (!ArgPath(L, 3, destination)) {
+        lua_pushboolean(L, 0);
+        return 1;
+    }
+    const std::wstring type = ArgText(L, 1);
+    const ResourceName name = ArgResourceName(L, 2);
+    const ResourceBytes resource = LoadResourceBytes(::GetModuleHandleW(nullptr), type.c_str(), name.id);
+    bool ok = resource.status == ResourceStatus::kLoaded || resource.status == ResourceStatus::kEmpty;
+    if (!ok) TraceLine(L"Fun:%ls ,LoadResource failed!\r\n", L"Lua_ExtractResource");
+    if (ok) {
+        const UniqueFileHandle file = CreateFileHandle(destination.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS);
+        if (!file) {
+            TraceLine(L"Fun:%ls ,CreateFileW %ls failed!\r\n", L"Lua_ExtractResource", destination.c_str());
+            ok = false;
+        } else {
+            const Byte* bytes = static_cast<const Byte*>(resource.data);
+            size_t skip = 0;
+            if (type == kArchiveType && resource.size >= 2) {
+                const Byte signature[2] = {bytes[1], bytes[0]};
+                ok = WriteBytes(file.Get(), signature, 2);
+                skip = 2;
+            }
+            ok = ok && WriteBytes(file.Get(), bytes + skip, resource.size - skip);
+            if (!ok) TraceLine(L"Fun:%ls ,WriteFile %ls failed!\r\n", L"Lua_ExtractResource", destination.c_str());
+        }
+    }
+    lua_pushboolean(L, ok ? 1 : 0);
+    return 1;
+}
+
+}  // namespace
+
+const luaL_Reg kArchiveActions[] = {
+    {"Lua_UnCompress7z", Lua_UnCompress7z},
+    {"Lua_ExtractResource", Lua_ExtractResource},
+    {nullptr, nullptr},
+};
+
+}  // namespace orv

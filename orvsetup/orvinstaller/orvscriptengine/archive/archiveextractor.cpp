@@ -1,0 +1,217 @@
+// The extraction loop over the 7z decoder's archive database.
+#include "archiveextractor.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <new>
+
+#include "7z.h"
+#include "7zCrc.h"
+#include "archivestreams.h"
+#include "../scriptcallback.h"
+#include "utility/trace.h"
+#include "utility/uniquehandle.h"
+
+namespace orv {
+namespace {
+
+void* HeapAllocate(ISzAllocPtr, size_t size) { return size ? ::HeapAlloc(::GetProcessHeap(), 0, size) : nullptr; }
+void HeapRelease(ISzAllocPtr, void* address) {
+    if (address) ::HeapFree(::GetProcessHeap(), 0, address);
+}
+const ISzAlloc kHeap = {HeapAllocate, HeapRelease};  // database and decoded data
+const ISzAlloc kTempHeap = {HeapAllocate, HeapRelease};
+
+constexpr size_t kLookBufferSize = 1 << 18;
+
+// The archive database, its look-ahead reader and the solid-block cache, released together.
+class ArchiveDatabase {
+public:
+    explicit ArchiveDatabase(ISeekInStreamPtr stream) {
+        SzArEx_Init(&db_);
+        LookToRead2_CreateVTable(&look_, False);
+        look_.realStream = stream;
+        look_.buf = static_cast<Byte*>(ISzAlloc_Alloc(&kHeap, kLookBufferSize));
+        look_.bufSize = look_.buf ? kLookBufferSize : 0;
+        LookToRead2_INIT(&look_);
+    }
+    ~ArchiveDatabase() {
+        ISzAlloc_Free(&kHeap, block_);
+        SzArEx_Free(&db_, &kHeap);
+        ISzAlloc_Free(&kHeap, look_.buf);
+    }
+    ArchiveDatabase(const ArchiveDatabase&) = delete;
+    ArchiveDatabase& operator=(const ArchiveDatabase&) = delete;
+
+    SRes Open() { return look_.buf ? SzArEx_Open(&db_, &look_.vt, &kHeap, &kTempHeap) : SZ_ERROR_MEM; }
+    UInt32 Count() const { return db_.NumFiles; }
+    bool IsFolder(UInt32 i) const { return SzArEx_IsDir(&db_, i); }
+    std::wstring Name(UInt32 i) const {
+        std::wstring name(SzArEx_GetFileNameUtf16(&db_, i, nullptr), L'\0');  // with the terminator
+        SzArEx_GetFileNameUtf16(&db_, i, reinterpret_cast<UInt16*>(&name[0]));
+        name.pop_back();
+        return name;
+    }
+    bool ModifiedTime(UInt32 i, FILETIME* time) const {
+        if (!SzBitWithVals_Check(&db_.MTime, i)) return false;
+        time->dwLowDateTime = db_.MTime.Vals[i].Low;
+        time->dwHighDateTime = db_.MTime.Vals[i].High;
+        return true;
+    }
+    bool Attributes(UInt32 i, DWORD* attributes) const {
+        if (!SzBitWithVals_Check(&db_.Attribs, i)) return false;
+        UInt32 value = db_.Attribs.Vals[i];
+        if (value & 0xF0000000) value &= 0x7FFF;  // POSIX mode in the high half, as archivers elsewhere store it
+        *attributes = value;
+        return true;
+    }
+    // The entry's bytes inside the cached solid block.
+    SRes Extract(UInt32 i, const Byte** data, size_t* size) {
+        size_t offset = 0;
+        const SRes result = SzArEx_Extract(&db_, &look_.vt, i, &blockIndex_, &block_, &blockSize_, &offset, size,
+                                           &kHeap, &kTempHeap);
+        *data = block_ ? block_ + offset : nullptr;
+        return result;
+    }
+
+private:
+    CSzArEx db_;
+    CLookToRead2 look_;
+    UInt32 blockIndex_ = 0xFFFFFFFF;
+    Byte* block_ = nullptr;
+    size_t blockSize_ = 0;
+};
+
+bool IsDeviceName(std::wstring part) {
+    const size_t dot = part.find(L'.');
+    if (dot != std::wstring::npos) part.resize(dot);
+    while (!part.empty() && part.back() == L' ') part.pop_back();
+    for (wchar_t& c : part) c = static_cast<wchar_t>(std::towupper(c));
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices)
+        if (part == device) return true;
+    return part.size() == 4 && (part.compare(0, 3, L"COM") == 0 || part.compare(0, 3, L"LPT") == 0) &&
+           part[3] >= L'0' && part[3] <= L'9';
+}
+
+void CreateParentFolders(std::wstring& path, size_t nameStart) {
+    for (size_t i = nameStart; i < path.size(); ++i) {
+        if (path[i] != L'/' && path[i] != L'\\') continue;
+        path[i] = L'\0';
+        ::CreateDirectoryW(path.c_str(), nullptr);  // an existing folder is fine; other errors show later
+        path[i] = L'\\';
+    }
+}
+
+bool WriteAll(HANDLE file, const Byte* data, size_t size) {
+    while (size > 0) {  // one write, unless the file is larger than one write can take
+        const DWORD chunk = static_cast<DWORD>(size > 0x40000000u ? 0x40000000u : size);
+        DWORD written = 0;
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written != chunk) return false;
+        data += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+UniqueFileHandle CreateOutput(const std::wstring& path) {
+    return CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+}
+
+}  // namespace
+
+bool IsSafeEntryName(const std::wstring& name) {
+    if (name.empty() || name[0] == L'/' || name[0] == L'\\') return false;  // absolute, UNC, device path
+    if (name.find(L':') != std::wstring::npos) return false;               // drive or alternate stream
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of(L"/\\", start);
+        if (end == std::wstring::npos) end = name.size();
+        const std::wstring part = name.substr(start, end - start);
+        // Windows drops trailing dots and spaces, so "..", "... " and "." all name a folder above or here.
+        if (!part.empty() && part.find_first_not_of(L". ") == std::wstring::npos) return false;
+        if (IsDeviceName(part)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+int ArchiveExtractor::ExtractFromMemory(const void* data, size_t size, bool exchangedSignature,
+                                        const std::wstring& folder) {
+    MemoryInStream stream(data, size, exchangedSignature);
+    return ExtractAll(stream.Stream(), folder);
+}
+
+int ArchiveExtractor::ExtractFromFile(const std::wstring& archive, const std::wstring& folder) {
+    FileInStream stream(archive.c_str());
+    if (!stream.Valid()) return kExtractCannotOpen;
+    return ExtractAll(stream.Stream(), folder);
+}
+
+int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder) try {
+    static const bool crcReady = (CrcGenerateTable(), true);
+    (void)crcReady;
+    ArchiveDatabase db(stream);
+    const SRes opened = db.Open();
+    if (opened != SZ_OK) return opened;
+
+    for (UInt32 i = 0; i < db.Count(); ++i) {
+        const std::wstring name = db.Name(i);
+        if (!IsSafeEntryName(name)) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:entry \"%ls\" would leave %ls, refused\r\n", name.c_str(),
+                      folder.c_str());
+            return kExtractUnsafeName;
+        }
+        std::wstring path = folder + L"\\" + name;
+        const Byte* data = nullptr;
+        size_t size = 0;
+        if (!db.IsFolder(i)) {
+            const SRes extracted = db.Extract(i, &data, &size);
+            if (extracted != SZ_OK) return extracted;
+        }
+        CreateParentFolders(path, folder.size() + 1);
+        if (db.IsFolder(i)) {
+            ::CreateDirectoryW(path.c_str(), nullptr);
+            continue;
+        }
+
+        const DWORD existing = ::GetFileAttributesW(path.c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
+            ::SetFileAttributesW(path.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
+        UniqueFileHandle file = CreateOutput(path);
+        if (!file) {
+            const DWORD error = ::GetLastError();
+            const int decision = callbacks_.onError ? callbacks_.onError->Call(path, static_cast<int>(error)) : -1;
+            if (decision == 1) {
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls skipped, error %u\r\n", path.c_str(),
+                          static_cast<unsigned>(error));
+                continue;
+            }
+            if (decision == 0) file = CreateOutput(path);
+            if (!file) {
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls, error %u\r\n", path.c_str(),
+                          static_cast<unsigned>(decision == 0 ? ::GetLastError() : error));
+                return kExtractOutputFailed;
+            }
+        }
+        if (!WriteAll(file.Get(), data, size)) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
+                      static_cast<unsigned>(::GetLastError()));
+            file.Reset();
+            ::DeleteFileW(path.c_str());  // never leave a cut file looking complete
+            return kExtractOutputFailed;
+        }
+        FILETIME modified;
+        if (db.ModifiedTime(i, &modified)) ::SetFileTime(file.Get(), nullptr, nullptr, &modified);
+        if (!::CloseHandle(file.Release()) && ::GetLastError() != 0) return kExtractOutputFailed;
+        DWORD attributes = 0;
+        if (db.Attributes(i, &attributes)) ::SetFileAttributesW(path.c_str(), attributes);
+        if (callbacks_.onFile) callbacks_.onFile->Call(path);
+    }
+    return kExtractOk;
+} catch (const std::bad_alloc&) {
+    return SZ_ERROR_MEM;
+}
+
+}  // namespace orv

@@ -1,0 +1,44 @@
+// Turns a 7z archive's entries into folders and files under a destination folder.
+#pragma once
+
+#include <string>
+
+#include "7zTypes.h"
+
+namespace orv {
+
+class ScriptCallback;
+
+// Result codes: 0 success; the decoder's own codes for archive errors (2 out of memory, 16 for an
+// entry whose name would leave the destination folder); 11 for a file that could not be created,
+// written or closed; 1 when an archive file cannot be opened.
+constexpr int kExtractOk = 0;
+constexpr int kExtractCannotOpen = 1;
+constexpr int kExtractOutputFailed = SZ_ERROR_FAIL;  // 11
+constexpr int kExtractUnsafeName = SZ_ERROR_ARCHIVE;
+
+// The script's callbacks for one extraction; either may be null.
+struct ExtractCallbacks {
+    ScriptCallback* onFile = nullptr;   // (path) after each file was written, closed and given its attributes
+    ScriptCallback* onError = nullptr;  // (path, error) when a file cannot be created: 0 retry, 1 skip, else abort
+};
+
+class ArchiveExtractor {
+public:
+    explicit ArchiveExtractor(const ExtractCallbacks& callbacks) : callbacks_(callbacks) {}
+
+    // An archive in memory, read where it lies; `exchangedSignature` when its bytes 0 and 1 are stored
+    // exchanged (the embedded payload).
+    int ExtractFromMemory(const void* data, size_t size, bool exchangedSignature, const std::wstring& folder);
+    int ExtractFromFile(const std::wstring& archive, const std::wstring& folder);
+    int ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder);
+
+private:
+    ExtractCallbacks callbacks_;
+};
+
+// Whether an entry name stays inside the destination folder: not absolute, no drive, UNC or stream
+// prefix, no ".." (nor any other all-dots) component, no device name. Either slash separates folders.
+bool IsSafeEntryName(const std::wstring& name);
+
+}  // namespace orv

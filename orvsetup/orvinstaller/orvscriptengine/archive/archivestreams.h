@@ -1,0 +1,53 @@
+// The seekable inputs the 7z decoder reads archives from: bytes in memory, or a file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "utility/uniquehandle.h"
+#include "7zTypes.h"
+
+namespace orv {
+
+// Archive bytes in memory, read where they lie (a locked resource is never copied). With
+// `exchangeSignature`, bytes 0 and 1 are delivered exchanged: the setup stores its payload that way, and
+// the stored bytes are never changed, so the same resource can be read any number of times.
+class MemoryInStream {
+public:
+    MemoryInStream(const void* data, size_t size, bool exchangeSignature);
+    MemoryInStream(const MemoryInStream&) = delete;
+    MemoryInStream& operator=(const MemoryInStream&) = delete;
+
+    ISeekInStreamPtr Stream() const { return &vt_; }
+
+private:
+    static SRes Read(ISeekInStreamPtr p, void* buf, size_t* size);
+    static SRes Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin);
+
+    ISeekInStream vt_;  // first: the decoder passes its address back
+    const Byte* data_;
+    size_t size_;
+    UInt64 pos_ = 0;
+    bool exchange_;
+};
+
+// An archive file opened for reading (shared for reading). Valid() is false when it could not be opened.
+class FileInStream {
+public:
+    explicit FileInStream(const wchar_t* path);
+    FileInStream(const FileInStream&) = delete;
+    FileInStream& operator=(const FileInStream&) = delete;
+
+    bool Valid() const { return file_.Valid(); }
+    ISeekInStreamPtr Stream() const { return &vt_; }
+
+private:
+    static SRes Read(ISeekInStreamPtr p, void* buf, size_t* size);
+    static SRes Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin);
+
+    ISeekInStream vt_;
+    UniqueFileHandle file_;
+};
+
+}  // namespace orv
