@@ -194,6 +194,7 @@ case "$cmd" in
     [ -n "$archs" ] || die "no architecture to benchmark on this machine"
     start_wine $archs
     for arch in $archs; do "$root/tools/bench.sh" "$build/$arch" "$arch"; done
+    "$root/tools/bench-extract.sh" "$build" $archs
     ;;
   *)
     sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'

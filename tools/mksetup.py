@@ -136,10 +136,23 @@ def pack_payload(payload, sevenzip, work):
             fail("7z failed: " + (result.stderr or result.stdout).strip())
         with open(out, "rb") as f:
             data = f.read()
-    swapped = data[1:2] + data[0:1] + data[2:]
+    return write_exchanged(data, out)
+
+
+def write_exchanged(data, out):
+    """Writes the archive as the setup stores it: bytes 0 and 1 exchanged."""
     with open(out, "wb") as f:
-        f.write(swapped)
+        f.write(data[1:2] + data[0:1])
+        f.write(memoryview(data)[2:])
     return out
+
+
+def store_archive(path, work):
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data.startswith(b"7z\xbc\xaf\x27\x1c"):
+        fail("%s is not a 7z archive" % path)
+    return write_exchanged(data, os.path.join(work, "APP.7Z"))
 
 
 def rc_path(path):
@@ -195,6 +208,7 @@ def main():
     parser.add_argument("--env", required=True, help="link description written by the build (mksetup.env)")
     parser.add_argument("--product", action="append", required=True, help="product folder (repeatable)")
     parser.add_argument("--payload", help="payload folder (default: the product's payload/)")
+    parser.add_argument("--archive", help="a ready 7z archive to embed as the payload instead of packing a folder")
     parser.add_argument("--work", help="folder for intermediate files (default: a temporary one)")
     parser.add_argument("out", help="setup executable to write")
     args = parser.parse_args()
@@ -206,8 +220,11 @@ def main():
     try:
         chunks = {name: compile_chunk(product, name, env["LUAC"], env["ARCH"], work) for name in CHUNKS}
         layout = convert_layout(product, work)
-        payload = args.payload or product.find("payload")
-        archive = pack_payload(payload, env.get("SEVENZIP", "7zz"), work)
+        if args.archive:
+            archive = store_archive(args.archive, work)
+        else:
+            payload = args.payload or product.find("payload")
+            archive = pack_payload(payload, env.get("SEVENZIP", "7zz"), work)
         rc = write_rc(work, env["ENGINE_RC"], chunks, layout, product.skin_images(), archive)
         res = os.path.join(work, "product.res.o")
         rc_dir = os.path.dirname(os.path.abspath(env["ENGINE_RC"]))

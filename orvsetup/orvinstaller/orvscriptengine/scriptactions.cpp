@@ -31,6 +31,7 @@ namespace {
 const luaL_Reg* const kFamilies[] = {
     kArchiveActions,
     kLogActions,
+    kRegistryActions,
 };
 
 lua_CFunction FindAction(const char* name) {

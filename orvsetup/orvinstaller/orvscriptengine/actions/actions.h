@@ -8,5 +8,6 @@ namespace orv {
 
 extern const luaL_Reg kArchiveActions[];  // archiveactions.cpp
 extern const luaL_Reg kLogActions[];      // logactions.cpp
+extern const luaL_Reg kRegistryActions[]; // registryactions.cpp
 
 }  // namespace orv

@@ -115,7 +115,17 @@ bool WriteAll(HANDLE file, const Byte* data, size_t size) {
     return true;
 }
 
+// Creates (replaces) an output file. A read-only file in the way is made writable first; it is only looked
+// for when the creation was refused, so the common case costs one system call.
 UniqueFileHandle CreateOutput(const std::wstring& path) {
+    UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+    if (file || ::GetLastError() != ERROR_ACCESS_DENIED) return file;
+    const DWORD existing = ::GetFileAttributesW(path.c_str());
+    if (existing == INVALID_FILE_ATTRIBUTES || !(existing & FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return file;
+    }
+    ::SetFileAttributesW(path.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
     return CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
 }
 
@@ -176,9 +186,6 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             continue;
         }
 
-        const DWORD existing = ::GetFileAttributesW(path.c_str());
-        if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
-            ::SetFileAttributesW(path.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
         UniqueFileHandle file = CreateOutput(path);
         if (!file) {
             const DWORD error = ::GetLastError();

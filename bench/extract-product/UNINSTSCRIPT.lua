@@ -1,0 +1,1 @@
+-- The benchmark product has no uninstaller.

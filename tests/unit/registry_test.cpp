@@ -1,0 +1,186 @@
+// Lua_RegQuery, Lua_RegAdd, Lua_RegDel and Lua_RegVarByCSIDL against the real registry of the test prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <aclapi.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "luatestutil.h"
+#include "orvscriptengine/scriptglobals.h"
+#include "tracecapture.h"
+
+namespace {
+
+const std::wstring kKey = L"Software\\OrvTest\\Registry" + std::to_wstring(::GetCurrentProcessId());
+
+bool RunRegistry(const std::string& script) {
+    orv::SetGlobalText(EngineState(), "key", kKey);
+    EXPECT_EQ(RunScript("ok = nil; " + script), 1);
+    return orv::GetGlobalFlag(EngineState(), "ok");
+}
+
+// The stored type and bytes of a value under HKCU\kKey; type REG_NONE when it is missing.
+DWORD Stored(const wchar_t* name, std::vector<BYTE>* data) {
+    DWORD type = REG_NONE, size = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, kKey.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return REG_NONE;
+    data->resize(size);
+    ::RegGetValueW(HKEY_CURRENT_USER, kKey.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, data->data(), &size);
+    return type;
+}
+
+std::wstring AsText(const std::vector<BYTE>& data) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2).c_str();
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str()); }
+};
+
+TEST_F(Registry, ValuesAreWrittenWithTheirTypesAndReadBack) {
+    ::SetEnvironmentVariableW(L"ORVTEST_REGDIR", L"C:\\装");
+    ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'sz', 'REG_SZ', '%ORVTEST_REGDIR%\\\\a', true)"
+                    " and Lua_RegAdd('HKCU', key, 'expand', 'REG_EXPAND_SZ', '%ORVTEST_REGDIR%', true)"
+                    " and Lua_RegAdd('HKCU', key, 'dword', 'REG_DWORD', 4294967295, true)"
+                    " and Lua_RegAdd('HKCU', key, 'small', 'REG_DWORD', '22', true)"
+                    " and Lua_RegAdd('HKCU', key, 'odd', 'REG_BINARY', 'AbC', true)"
+                    " and Lua_RegAdd('HKCU', key, 'none', 'REG_BINARY', '', true)"
+                    " and Lua_RegAdd('HKCU', key, '', 'REG_SZ', 'default', true)\n"
+                    "q_sz, q_expand, q_dword = Lua_RegQuery('HKCU', key, 'sz'), Lua_RegQuery('HKCU', key, 'expand'),"
+                    " Lua_RegQuery('HKCU', key, 'dword')\n"
+                    "q_small, q_default = Lua_RegQuery('HKCU', key, 'small'), Lua_RegQuery('HKCU', key, '')\n"
+                    "q_binary_is_nil = Lua_RegQuery('HKCU', key, 'odd') == nil and Lua_RegQuery('HKCU', key, 'no') == nil"));
+    ::SetEnvironmentVariableW(L"ORVTEST_REGDIR", nullptr);
+    lua_State* L = EngineState();
+    std::vector<BYTE> data;
+    EXPECT_EQ(Stored(L"sz", &data), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(AsText(data), L"C:\\装\\a");
+    EXPECT_EQ(Stored(L"expand", &data), static_cast<DWORD>(REG_EXPAND_SZ));  // and left unexpanded
+    EXPECT_EQ(AsText(data), L"%ORVTEST_REGDIR%");
+    EXPECT_EQ(Stored(L"odd", &data), static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(data, (std::vector<BYTE>{0xAB, 0x0C}));
+    EXPECT_EQ(Stored(L"none", &data), static_cast<DWORD>(REG_BINARY));
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(orv::GetGlobalText(L, "q_sz"), L"C:\\装\\a");
+    EXPECT_EQ(orv::GetGlobalText(L, "q_expand"), L"%ORVTEST_REGDIR%");
+    EXPECT_EQ(orv::GetGlobalInteger(L, "q_dword"), -1);
+    lua_getglobal(L, "q_small");
+    EXPECT_TRUE(lua_type(L, -1) == LUA_TNUMBER && lua_tointeger(L, -1) == 22);
+    lua_pop(L, 1);
+    EXPECT_EQ(orv::GetGlobalText(L, "q_default"), L"default");
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "q_binary_is_nil"));
+}
+
+TEST_F(Registry, OverwriteFalseKeepsTheValueAndFailuresAreReported) {
+    TraceCapture capture;
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'v', 'REG_SZ', 'first', false)"
+                    " and Lua_RegAdd('HKCU', key, 'v', 'REG_SZ', 'second', false)"));
+    std::vector<BYTE> data;
+    Stored(L"v", &data);
+    EXPECT_EQ(AsText(data), L"first");
+    EXPECT_FALSE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'w', 'REG_QWORD', '1', true)"));
+    EXPECT_EQ(Stored(L"w", &data), static_cast<DWORD>(REG_NONE));
+    EXPECT_FALSE(RunRegistry("ok = Lua_RegAdd('hkcu', key, 'v', 'REG_SZ', 'x', true)"));  // root names are exact
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegQuery('hkcu', key, 'v') == nil and Lua_RegQuery('HKCU', key, 'v') == 'first'"));
+    TraceCapture::Lines().clear();
+    EXPECT_FALSE(RunRegistry("ok = Lua_RegDel('hkcu', key)"));
+    ASSERT_EQ(TraceCapture::Lines().size(), 1u);
+    EXPECT_EQ(TraceCapture::Lines()[0].rfind(L"qz OpenKey hkcu failed, errcode: ", 0), 0u);
+}
+
+TEST_F(Registry, DeletionOfOneValueOrAWholeTree) {
+    ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'a', 'REG_SZ', '1', true)"
+                    " and Lua_RegAdd('HKCU', key, 'b', 'REG_SZ', '2', true)"
+                    " and Lua_RegAdd('HKCU', key .. '\\\\sub\\\\deeper', 'c', 'REG_DWORD', 3, true)"));
+    TraceCapture capture;
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegDel('HKCU', key, 'a') and Lua_RegDel('HKCU', key, 'a')"));
+    EXPECT_EQ(TraceCapture::Lines().at(0), L"qz Delete Value HKCU, " + kKey + L", a");
+    std::vector<BYTE> data;
+    EXPECT_EQ(Stored(L"a", &data), static_cast<DWORD>(REG_NONE));
+    EXPECT_EQ(Stored(L"b", &data), static_cast<DWORD>(REG_SZ));
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegDel('HKCU', key) and Lua_RegDel('HKCU', key)"));  // absent: already deleted
+    HKEY gone = nullptr;
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+
+    // An empty subkey would name everything under the root: refused.
+    ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'x', 'REG_SZ', '1', true)"));
+    EXPECT_FALSE(RunRegistry("ok = Lua_RegDel('HKCU', '')"));
+    EXPECT_EQ(Stored(L"x", &data), static_cast<DWORD>(REG_SZ));
+}
+
+// Reading needs no write access: a key the caller may only read still answers.
+TEST_F(Registry, AKeyThatMayOnlyBeReadIsStillRead) {
+    ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key .. '\\\\ro', 'v', 'REG_SZ', 'readable', true)"));
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    EXPLICIT_ACCESSW readOnly = {};
+    ::BuildExplicitAccessWithNameW(&readOnly, const_cast<wchar_t*>(L"CURRENT_USER"), KEY_READ, SET_ACCESS, NO_INHERITANCE);
+    PACL acl = nullptr;
+    ASSERT_EQ(::SetEntriesInAclW(1, &readOnly, nullptr, &acl), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(::SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, acl, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ::LocalFree(acl);
+    ::RegCloseKey(key);
+    HKEY writable = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, KEY_READ | KEY_WRITE, &writable) ==
+        ERROR_SUCCESS) {
+        ::RegCloseKey(writable);
+        GTEST_SKIP() << "this registry does not enforce key permissions";
+    }
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegQuery('HKCU', key .. '\\\\ro', 'v') == 'readable'"));
+}
+
+TEST_F(Registry, SpecialFoldersBecomeVariablesThatPathsUse) {
+    wchar_t desktop[MAX_PATH];
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    TraceCapture capture;
+    EXPECT_TRUE(RunRegistry("ok = Lua_RegVarByCSIDL('ORVTEST_DESKTOP', 16)"
+                    " and Lua_RegAdd('HKCU', key, 'link', 'REG_SZ', '%ORVTEST_DESKTOP%\\\\Quellby.lnk', true)"));
+    std::vector<BYTE> data;
+    Stored(L"link", &data);
+    EXPECT_EQ(AsText(data), std::wstring(desktop) + L"\\Quellby.lnk");
+    EXPECT_FALSE(RunRegistry("ok = Lua_RegVarByCSIDL('ORVTEST_NONE', 9999)"));
+    ASSERT_EQ(TraceCapture::Lines().size(), 4u);
+    EXPECT_EQ(TraceCapture::Lines()[0], L"qz SHGetSpecialFolderPathW csidl=9999 failed!\r\n");
+    EXPECT_EQ(TraceCapture::Lines()[1], L"qz qz file:registryactions\r\n");
+    ::SetEnvironmentVariableW(L"ORVTEST_DESKTOP", nullptr);
+}
+
+// The program's own view of HKLM\SOFTWARE: the 32-bit build is redirected under 64-bit Windows, the
+// 64-bit build is not. Also run for the 32-bit build in a win64 prefix.
+TEST(RegistryWow64, HklmSoftwareIsTheProgramsOwnView) {
+    const std::wstring sub = L"SOFTWARE\\OrvTestView" + std::to_wstring(::GetCurrentProcessId());
+    orv::SetGlobalText(EngineState(), "key", sub);
+    ASSERT_EQ(RunScript("ok = Lua_RegAdd('HKLM', key, 'v', 'REG_SZ', 'here', true) and"
+                        " Lua_RegQuery('HKLM', key, 'v') == 'here'"),
+              1);
+    ASSERT_TRUE(orv::GetGlobalFlag(EngineState(), "ok"));
+    const char* expected = std::getenv("ORV_EXPECT_WOW64");
+    const bool wow64 = expected && std::strcmp(expected, "1") == 0;
+    auto inView = [&sub](REGSAM view) {
+        HKEY key = nullptr;
+        const bool found = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
+        if (found) ::RegCloseKey(key);
+        return found;
+    };
+    if (sizeof(void*) == 8) {
+        EXPECT_TRUE(inView(KEY_WOW64_64KEY));
+        EXPECT_FALSE(inView(KEY_WOW64_32KEY));
+    } else if (wow64) {
+        EXPECT_TRUE(inView(KEY_WOW64_32KEY));
+        EXPECT_FALSE(inView(KEY_WOW64_64KEY));
+    } else {
+        EXPECT_TRUE(inView(0));  // 32-bit Windows: one view
+    }
+    EXPECT_EQ(RunScript("Lua_RegDel('HKLM', key)"), 1);
+    EXPECT_FALSE(inView(0));
+}
+
+}  // namespace

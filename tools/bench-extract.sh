@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Extraction benchmark: the setup unpacking its embedded payload against the decoder's own reference
+# extractor unpacking the same archive from a file (same architecture, same Wine), and native 7zz.
+# Wall time and peak resident set, medians of ORV_BENCH_RUNS (default 5) runs.
+# usage: tools/bench-extract.sh BUILD_ROOT ARCH... (BUILD_ROOT holds one build folder per architecture)
+set -euo pipefail
+root=$1
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/.." && pwd)
+runs=${ORV_BENCH_RUNS:-5}
+work="$root/bench-extract"
+mkdir -p "$work"
+
+# About 90 MB of real Windows programs (Wine's own PE DLLs, 32-bit ones where present) and some data.
+payload="$work/payload"
+if [ ! -f "$payload/.complete" ]; then
+  rm -rf "$payload"
+  mkdir -p "$payload/bin" "$payload/data"
+  dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
+  [ -d "$dlls" ] || dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+  total=0
+  for f in $(ls "$dlls"/*.dll | sort); do
+    cp "$f" "$payload/bin/"
+    total=$((total + $(stat -c %s "$f")))
+    [ $total -lt $((85 * 1024 * 1024)) ] || break
+  done
+  cp /usr/share/wine/nls/*.nls "$payload/data/" 2>/dev/null || true
+  touch "$payload/.complete"
+fi
+
+pack() { # name, extra 7zz switches
+  local out="$work/$1.7z"
+  if [ ! -f "$out" ]; then
+    echo "bench: packing $1 (this takes a while once)" >&2
+    (cd "$payload" && 7zz a -t7z -bd -m0=lzma2 -mx=9 -ms=on $2 -x!.complete "$out.tmp" bin data >/dev/null)
+    mv "$out.tmp" "$out"
+  fi
+}
+pack solid ""
+pack bcj2 "-mf=BCJ2"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# One timed run inside a fresh destination folder: prints "seconds peak-kB". The peak is the largest
+# resident set (VmHWM) of any process running the program, sampled while it runs: under Wine the Windows
+# process is not always a child that the shell waits for.
+timed() {
+  local dest=$1 name
+  shift
+  name=$(basename "$1")  # the program, or the Windows program Wine runs
+  for arg in "$@"; do
+    if [[ "$arg" == *.exe ]]; then name=$(basename "$arg"); fi
+  done
+  rm -rf "$dest"
+  mkdir -p "$dest"
+  local start end peak=0 pid hwm
+  start=$(date +%s%N)
+  (cd "$dest" && exec "$@" >"$work/out.txt" 2>&1) &
+  local runner=$!
+  while kill -0 "$runner" 2>/dev/null; do
+    for pid in $(pgrep -f -- "$name" || true); do
+      hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+      [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+    done
+    sleep 0.02
+  done
+  wait "$runner" || true
+  end=$(date +%s%N)
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }') $peak"
+}
+
+files_in() { find "$1" -type f | wc -l; }
+
+measure() { # label, dest, command... ; prints median seconds and median peak MB
+  local label=$1 dest=$2 i t m
+  shift 2
+  local times=() mems=()
+  for i in $(seq "$runs"); do
+    read -r t m < <(timed "$dest" "$@")
+    times+=("$t")
+    mems+=("$m")
+  done
+  local expected
+  expected=$(find "$payload" -type f ! -name .complete | wc -l)
+  if [ "$(files_in "$dest")" != "$expected" ]; then
+    echo "bench: $label left $(files_in "$dest") files, expected $expected" >&2
+    exit 1
+  fi
+  echo "$(printf '%s\n' "${times[@]}" | median) $(printf '%s\n' "${mems[@]}" | median | awk '{ printf "%.1f", $1 / 1024 }')"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+for archive in solid bcj2; do
+  read -r t_native m_native < <(measure "native 7zz" "$work/dest-native" 7zz x -y -bd "$work/$archive.7z")
+  for arch in "$@"; do
+    build="$root/$arch"
+    setup="$work/setup-$archive-$arch.exe"
+    if [ ! -f "$setup" ] || [ "$setup" -ot "$work/$archive.7z" ] || [ "$setup" -ot "$build/bench/empty-setup.exe" ]; then
+      python3 "$repo/tools/mksetup.py" --env "$build/mksetup/mksetup.env" --product "$repo/bench/extract-product" \
+        --archive "$work/$archive.7z" "$setup"
+    fi
+    dest="$work/dest-$arch"
+    winedest=$(cd "$work" && pwd)/dest-$arch
+    export ORVBENCH_DEST="Z:${winedest//\//\\}"
+    read -r t_setup m_setup < <(measure "setup ($arch)" "$dest" "$here/wine-run.sh" "$setup")
+    read -r t_ref m_ref < <(measure "reference ($arch)" "$dest" "$here/wine-run.sh" "$build/bench/7zdec.exe" x \
+      "Z:${work//\//\\}\\$archive.7z")
+    echo "[$arch] extraction of $(du -sm "$payload" | cut -f1) MB in $(files_in "$payload") files ($archive archive," \
+      "$(du -m "$work/$archive.7z" | cut -f1) MB), medians of $runs runs:"
+    printf '  %-32s %6s s %8s MB peak\n' "setup, embedded payload" "$t_setup" "$m_setup" \
+      "reference extractor, file" "$t_ref" "$m_ref" "native 7zz (Linux)" "$t_native" "$m_native"
+    echo "  [$arch] setup / reference time:   $(ratio "$t_setup" "$t_ref")  (goal: at most 1.05)"
+    echo "  [$arch] setup / reference memory: $(ratio "$m_setup" "$m_ref")  (goal: at most 1.00)"
+  done
+done
