@@ -73,6 +73,12 @@ struct FileHandleTraits {
     static bool Owns(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
     static void Close(Type h) { ::CloseHandle(h); }
 };
+struct FindHandleTraits {  // FindFirstFileW searches
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Owns(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Type h) { ::FindClose(h); }
+};
 struct RegKeyTraits : NullInvalid<HKEY> {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
@@ -86,6 +92,7 @@ struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueHKey = UniqueResource<RegKeyTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueHModule = UniqueResource<ModuleTraits>;
 using UniqueResourceData = UniqueResource<ResourceDataTraits>;
 

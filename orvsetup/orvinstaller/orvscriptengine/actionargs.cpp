@@ -33,12 +33,16 @@ int32_t ToInt32(lua_State* L, int index) { return static_cast<int32_t>(ToUInt32(
 
 int32_t ArgInteger(lua_State* L, int index) { return ToInt32(L, index); }
 
-bool ArgPath(lua_State* L, int index, std::wstring& path) {
+bool ArgPath(lua_State* L, int index, std::wstring& path, bool expand) {
     path.clear();
     const std::wstring text = ArgText(L, index);
     if (text.find(L'\0') != std::wstring::npos) {
         TraceLine(L"Fun:%hs, Description:argument %d holds a NUL character, refused\r\n", RunningActionName(L), index);
         return false;
+    }
+    if (!expand) {
+        path = text;
+        return true;
     }
     if (!ExpandPath(text, path)) {
         TraceLine(L"Fun:%hs, Description:%ls does not fit in %d units once expanded\r\n", RunningActionName(L),

@@ -18,9 +18,10 @@ int32_t ToInt32(lua_State* L, int index);
 uint32_t ToUInt32(lua_State* L, int index);
 int32_t ArgInteger(lua_State* L, int index);
 
-// The path argument at `index`, expanded with ExpandPath. False, with a trace line naming the action,
-// when the text holds a NUL character (the path would be cut there) or does not fit once expanded.
-bool ArgPath(lua_State* L, int index, std::wstring& path);
+// The path argument at `index`, expanded with ExpandPath (unless `expand` is false). False, with a trace
+// line naming the action, when the text holds a NUL character (the path would be cut there) or does not
+// fit once expanded.
+bool ArgPath(lua_State* L, int index, std::wstring& path, bool expand = true);
 
 // Pushes UTF-16 text as a UTF-8 string.
 void PushText(lua_State* L, const std::wstring& text);

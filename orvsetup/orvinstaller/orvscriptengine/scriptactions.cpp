@@ -30,6 +30,7 @@ namespace {
 // One entry per family that has landed.
 const luaL_Reg* const kFamilies[] = {
     kArchiveActions,
+    kFileActions,
     kLogActions,
     kRegistryActions,
 };

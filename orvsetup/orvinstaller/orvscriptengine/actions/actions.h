@@ -7,6 +7,7 @@
 namespace orv {
 
 extern const luaL_Reg kArchiveActions[];  // archiveactions.cpp
+extern const luaL_Reg kFileActions[];     // fileactions.cpp
 extern const luaL_Reg kLogActions[];      // logactions.cpp
 extern const luaL_Reg kRegistryActions[]; // registryactions.cpp
 

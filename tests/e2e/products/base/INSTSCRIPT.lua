@@ -16,6 +16,9 @@ function ORVSE_BeforeInit()
   elseif kind == "table" then
     error({code = 7})
   end
+  if env("ORVTEST_DELETE") then
+    Lua_Logout("delete result: " .. tostring(Lua_DeleteFile(env("ORVTEST_DELETE"))))
+  end
   if env("ORVTEST_LOGOUT") == "1" then
     Lua_Logout(5)
     Lua_Logout(nil)

@@ -1,0 +1,238 @@
+// The file actions on real files of the test prefix: folders, copies, moves, renames, deletion of files
+// and trees, deletion at reboot, temporary and unique names.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <winioctl.h>
+
+#include <string>
+#include <vector>
+
+#include "fsutil.h"
+#include "luatestutil.h"
+#include "orvscriptengine/scriptglobals.h"
+#include "tracecapture.h"
+#include "utility/textconv.h"
+
+namespace {
+
+using orv::test::DirExists;
+using orv::test::FileExists;
+using orv::test::ReadFileBytes;
+using orv::test::TempDir;
+using orv::test::WriteFileBytes;
+
+// Runs `script` with the global `dir` naming the folder; the value of the global `ok` afterwards.
+bool RunIn(const TempDir& dir, const std::string& script) {
+    orv::SetGlobalText(EngineState(), "dir", dir.Path());
+    EXPECT_EQ(RunScript("ok = nil; " + script), 1);
+    return orv::GetGlobalFlag(EngineState(), "ok");
+}
+
+bool Traced(const std::wstring& line) {
+    for (const std::wstring& l : TraceCapture::Lines())
+        if (l == L"qz " + line) return true;
+    return false;
+}
+
+std::string Read(const std::wstring& path) {
+    std::string content;
+    ReadFileBytes(path, &content);
+    return content;
+}
+
+TEST(FileActions, FoldersCopiesMovesAndRenames) {
+    TempDir dir(L"orvf");
+    TraceCapture capture;
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_CreateDirectory(dir .. '\\\\a\\\\b\\\\c')"));
+    EXPECT_TRUE(DirExists(dir.Sub(L"a\\b\\c")));
+    EXPECT_TRUE(Traced(L"Create Directory " + dir.Sub(L"a\\b\\c") + L"!\r\n"));
+    TraceCapture::Lines().clear();
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_CreateDirectory(dir .. '\\\\a\\\\b')"));
+    EXPECT_TRUE(TraceCapture::Lines().empty());
+
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"src.txt"), "new") && WriteFileBytes(dir.Sub(L"a\\old.txt"), "old"));
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_CopyFile(dir .. '\\\\src.txt', dir .. '\\\\a\\\\old.txt')"));
+    EXPECT_EQ(Read(dir.Sub(L"a\\old.txt")), "new");
+    EXPECT_TRUE(Traced(L"Copy " + dir.Sub(L"src.txt") + L" to " + dir.Sub(L"a\\old.txt") + L" !"));
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"a\\b\\moved.txt"), "old"));
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_MoveFile(dir .. '\\\\src.txt', dir .. '\\\\a\\\\b\\\\moved.txt')"));
+    EXPECT_EQ(Read(dir.Sub(L"a\\b\\moved.txt")), "new");
+    EXPECT_FALSE(FileExists(dir.Sub(L"src.txt")));
+
+    // A missing source leaves the destination alone.
+    TraceCapture::Lines().clear();
+    EXPECT_FALSE(RunIn(dir, "ok = Lua_CopyFile(dir .. '\\\\none.txt', dir .. '\\\\a\\\\old.txt')"));
+    EXPECT_FALSE(RunIn(dir, "ok = Lua_MoveFile(dir .. '\\\\none.txt', dir .. '\\\\a\\\\old.txt')"));
+    EXPECT_FALSE(RunIn(dir, "ok = Lua_RenameFile(dir .. '\\\\none.txt', dir .. '\\\\a\\\\old.txt')"));
+    EXPECT_EQ(Read(dir.Sub(L"a\\old.txt")), "new");
+    EXPECT_TRUE(Traced(L"Fun:Lua_RenameFile, Description:" + dir.Sub(L"none.txt") + L" it's not exists!\r\n"));
+
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"r.txt"), "renamed"));
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_RenameFile(dir .. '\\\\r.txt', dir .. '\\\\a\\\\old.txt')"));
+    EXPECT_EQ(Read(dir.Sub(L"a\\old.txt")), "renamed");
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_DeleteFileEx(dir .. '\\\\a\\\\old.txt') and Lua_DeleteFileEx(dir .. '\\\\x')"
+                           " and Lua_DeleteFile(dir .. '\\\\a\\\\b\\\\moved.txt') and Lua_DeleteFile(dir .. '\\\\x')"));
+    EXPECT_FALSE(FileExists(dir.Sub(L"a\\old.txt")));
+    EXPECT_FALSE(FileExists(dir.Sub(L"a\\b\\moved.txt")));
+}
+
+// Under Wine, a Unix symbolic link: Wine shows it as a directory reparse point, as Windows shows a junction.
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    char* unixTarget = unixName(target.c_str());
+    const std::wstring parent = link.substr(0, link.rfind(L'\\'));
+    char* unixParent = unixName(parent.c_str());
+    if (!unixTarget || !unixParent) return false;
+    const std::string command = std::string("ln -s ") + unixTarget + " " + unixParent + "/" +
+                                orv::WideToUtf8(link.substr(link.rfind(L'\\') + 1));
+    ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+    ::HeapFree(::GetProcessHeap(), 0, unixParent);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    std::string commandLine = command;
+    if (!::CreateProcessA("Z:\\bin\\ln", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    ::WaitForSingleObject(process.hProcess, 10000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A junction at `link` to `target`, made the way the system's own tools make one.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
+    HANDLE handle = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + target;
+    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
+    const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
+    auto put16 = [&buffer](size_t at, USHORT v) { buffer[at] = BYTE(v), buffer[at + 1] = BYTE(v >> 8); };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(buffer.data(), &tag, 4);
+    put16(4, static_cast<USHORT>(buffer.size() - 8));
+    put16(8, 0);
+    put16(10, substituteBytes);
+    put16(12, substituteBytes + 2);
+    put16(14, printBytes);
+    memcpy(buffer.data() + 16, substitute.c_str(), substituteBytes);
+    memcpy(buffer.data() + 16 + substituteBytes + 2, target.c_str(), printBytes);
+    DWORD returned = 0;
+    const bool ok = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      nullptr, 0, &returned, nullptr) != FALSE;
+    ::CloseHandle(handle);
+    if (ok && (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    ::RemoveDirectoryW(link.c_str());
+    return MakeUnixLink(link, target);
+}
+
+TEST(FileActions, TreesAreDeletedWithReadOnlyFilesButNeverThroughALink) {
+    TempDir dir(L"orvf");
+    TempDir outside(L"orvo");
+    ASSERT_TRUE(::CreateDirectoryW(dir.Sub(L"tree").c_str(), nullptr) &&
+                ::CreateDirectoryW(dir.Sub(L"tree\\sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"tree\\sub\\ro.txt"), "x") && WriteFileBytes(dir.Sub(L"tree\\a.txt"), "x") &&
+                WriteFileBytes(outside.Sub(L"keep.txt"), "keep"));
+    ::SetFileAttributesW(dir.Sub(L"tree\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    const bool junction = MakeJunction(dir.Sub(L"tree\\link"), outside.Path());
+    ASSERT_TRUE(junction) << "neither a junction nor a Wine link could be made";
+    ::SetCurrentDirectoryW(dir.Sub(L"tree\\sub").c_str());
+
+    TraceCapture capture;
+    orv::SetGlobalText(EngineState(), "dir", dir.Path());
+    // The result: nothing for a path that was there, true for one that was not.
+    EXPECT_EQ(RunScript("r1 = select('#', Lua_DelFileRecursive(dir .. '\\\\tree\\\\sub'))"
+                        " r2 = Lua_DelFileRecursive(dir .. '\\\\tree')"
+                        " r3 = Lua_DelFileRecursive(dir .. '\\\\tree')"),
+              1);
+    EXPECT_EQ(orv::GetGlobalInteger(EngineState(), "r1"), 0);
+    EXPECT_TRUE(orv::GetGlobalText(EngineState(), "r2").empty());
+    EXPECT_EQ(orv::GetGlobalFlag(EngineState(), "r3"), !DirExists(dir.Sub(L"tree")));
+    EXPECT_TRUE(Traced(L"ORVScriptEngine::DeleteDirectories " + dir.Sub(L"tree\\sub")));
+    EXPECT_TRUE(Traced(L"PathIsDirectoryW"));
+    EXPECT_FALSE(DirExists(dir.Sub(L"tree\\sub")));
+    EXPECT_FALSE(FileExists(dir.Sub(L"tree\\a.txt")));
+    // The link's target is untouched. Windows removes the junction itself, and the tree with it; Wine
+    // cannot remove a link without following it, so there the link, and the folder holding it, stay.
+    EXPECT_EQ(Read(outside.Sub(L"keep.txt")), "keep");
+    if (DirExists(dir.Sub(L"tree"))) {
+        EXPECT_TRUE(::GetFileAttributesW(dir.Sub(L"tree\\link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+    wchar_t current[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    EXPECT_EQ(std::wstring(current), dir.Path());  // moved out of the folders it removed, to the parent
+    ::SetCurrentDirectoryW(dir.Path().c_str());
+
+    // An empty target is not removed through the link either.
+    ASSERT_TRUE(::DeleteFileW(outside.Sub(L"keep.txt").c_str()));
+    EXPECT_EQ(RunScript("Lua_DelFileRecursive(dir .. '\\\\tree')"), 1);
+    EXPECT_TRUE(DirExists(outside.Path()));
+}
+
+TEST(FileActions, RecursiveDeletionReportsEachFileItCannotDelete) {
+    TempDir dir(L"orvf");
+    ASSERT_TRUE(::CreateDirectoryW(dir.Sub(L"t").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"t\\locked.bin"), "x") && WriteFileBytes(dir.Sub(L"t\\free.bin"), "x") &&
+                WriteFileBytes(dir.Sub(L"ro.txt"), "x"));
+    HANDLE lock = ::CreateFileW(dir.Sub(L"t\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ::SetFileAttributesW(dir.Sub(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    orv::SetGlobalText(EngineState(), "dir", dir.Path());
+    EXPECT_EQ(RunScript("failed = {} local function on(p, c) failed[#failed + 1] = p .. '=' .. c end"
+                        " Lua_DelFileRecursiveEx(dir .. '\\\\t', on) Lua_DelFileRecursiveEx(dir .. '\\\\ro.txt', on)"
+                        " Lua_DelFileRecursive(dir .. '\\\\ro.txt')"
+                        " failures = table.concat(failed, '|')"),
+              1);
+    ::CloseHandle(lock);
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "failures"),
+              dir.Sub(L"t\\locked.bin") + L"=32|" + dir.Sub(L"ro.txt") + L"=5");
+    EXPECT_FALSE(FileExists(dir.Sub(L"t\\free.bin")));
+    EXPECT_TRUE(FileExists(dir.Sub(L"ro.txt")));  // a single read-only file is left: the plain delete fails
+    ::SetFileAttributesW(dir.Sub(L"ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(FileActions, RebootDeletionTemporaryAndUniqueNames) {
+    TempDir dir(L"orvf");
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"busy.dll"), "x"));
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_DeleteFileAfterReboot(dir .. '\\\\gone.dll')"
+                           " and Lua_DeleteFileAfterReboot(dir .. '\\\\busy.dll')"));
+    const wchar_t* kSession = L"System\\CurrentControlSet\\Control\\Session Manager";
+    std::vector<wchar_t> pending(32768);
+    DWORD size = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, kSession, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                             pending.data(), &size),
+              ERROR_SUCCESS);
+    const std::wstring operations(pending.data(), size / sizeof(wchar_t));
+    EXPECT_NE(operations.find(dir.Sub(L"busy.dll")), std::wstring::npos);
+    EXPECT_EQ(operations.find(dir.Sub(L"gone.dll")), std::wstring::npos);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSession, L"PendingFileRenameOperations");
+
+    EXPECT_EQ(RunScript("t1 = Lua_GetTempFileName(dir, 'orv') t2 = Lua_GetTempFileName(dir, 'orv')"
+                        " t3 = Lua_GetTempFileName(dir .. '\\\\missing', 'orv') == nil"
+                        " u = Lua_PathYetAnotherMakeUniqueName(t1) local_app = Lua_GetTempPath()"
+                        " plain = Lua_PathFileExists(t1) and not Lua_PathFileExists('%TEMP%')"),
+              1);
+    lua_State* L = EngineState();
+    const std::wstring t1 = orv::GetGlobalText(L, "t1"), t2 = orv::GetGlobalText(L, "t2");
+    const std::wstring unique = orv::GetGlobalText(L, "u");
+    EXPECT_NE(t1, t2);
+    EXPECT_EQ(Read(t1), "");
+    EXPECT_TRUE(FileExists(t2));
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "t3"));
+    EXPECT_FALSE(unique.empty());
+    EXPECT_NE(unique, t1);
+    EXPECT_FALSE(FileExists(unique));
+    EXPECT_TRUE(orv::GetGlobalFlag(L, "plain"));
+    wchar_t localAppData[MAX_PATH];
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, localAppData, CSIDL_LOCAL_APPDATA, FALSE));
+    EXPECT_EQ(orv::GetGlobalText(L, "local_app"), localAppData);
+}
+
+}  // namespace
