@@ -6,6 +6,7 @@
 #include "../actionargs.h"
 #include "../archive/archiveextractor.h"
 #include "../scriptcallback.h"
+#include "utility/fileio.h"
 #include "utility/resourcedata.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -91,18 +92,6 @@ int Lua_UnCompress7z(lua_State* L) {
     return PushResult(L, count, true);
 }
 
-bool WriteBytes(HANDLE file, const void* data, size_t size) {
-    const Byte* at = static_cast<const Byte*>(data);
-    while (size > 0) {
-        const DWORD chunk = static_cast<DWORD>(size > 0x40000000u ? 0x40000000u : size);
-        DWORD written = 0;
-        if (!::WriteFile(file, at, chunk, &written, nullptr) || written != chunk) return false;
-        at += chunk;
-        size -= chunk;
-    }
-    return true;
-}
-
 // Lua_ExtractResource(type, name or id, destination) -> boolean. An archive resource (type "_7Z") is
 // written as a plain 7z archive, its stored bytes 0 and 1 exchanged back on the way out.
 int Lua_ExtractResource(lua_State* L) {
@@ -126,10 +115,10 @@ int Lua_ExtractResource(lua_State* L) {
             size_t skip = 0;
             if (type == kArchiveType && resource.size >= 2) {
                 const Byte signature[2] = {bytes[1], bytes[0]};
-                ok = WriteBytes(file.Get(), signature, 2);
+                ok = WriteAllBytes(file.Get(), signature, 2);
                 skip = 2;
             }
-            ok = ok && WriteBytes(file.Get(), bytes + skip, resource.size - skip);
+            ok = ok && WriteAllBytes(file.Get(), bytes + skip, resource.size - skip);
             if (!ok) TraceLine(L"Fun:%ls ,WriteFile %ls failed!\r\n", L"Lua_ExtractResource", destination.c_str());
         }
     }

@@ -10,6 +10,7 @@
 #include "7zCrc.h"
 #include "archivestreams.h"
 #include "../scriptcallback.h"
+#include "utility/fileio.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -104,17 +105,6 @@ void CreateParentFolders(std::wstring& path, size_t nameStart) {
     }
 }
 
-bool WriteAll(HANDLE file, const Byte* data, size_t size) {
-    while (size > 0) {  // one write, unless the file is larger than one write can take
-        const DWORD chunk = static_cast<DWORD>(size > 0x40000000u ? 0x40000000u : size);
-        DWORD written = 0;
-        if (!::WriteFile(file, data, chunk, &written, nullptr) || written != chunk) return false;
-        data += chunk;
-        size -= chunk;
-    }
-    return true;
-}
-
 // Creates (replaces) an output file. A read-only file in the way is made writable first; it is only looked
 // for when the creation was refused, so the common case costs one system call.
 UniqueFileHandle CreateOutput(const std::wstring& path) {
@@ -202,7 +192,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
                 return kExtractOutputFailed;
             }
         }
-        if (!WriteAll(file.Get(), data, size)) {
+        if (!WriteAllBytes(file.Get(), data, size)) {
             TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
                       static_cast<unsigned>(::GetLastError()));
             file.Reset();
