@@ -45,8 +45,7 @@ bool RunExtract(const std::string& script, const TempDir& dest, const std::map<s
     lua_State* L = EngineState();
     orv::SetGlobalText(L, "dest", dest.Path());
     for (const auto& global : globals) orv::SetGlobalText(L, global.first.c_str(), global.second);
-    EXPECT_EQ(RunScript("ok = nil; " + script), 1);
-    return orv::GetGlobalFlag(L, "ok");
+    return RunForOk(script);
 }
 
 bool Traced(const std::wstring& text) {

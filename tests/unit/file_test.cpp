@@ -25,8 +25,7 @@ using orv::test::WriteFileBytes;
 // Runs `script` with the global `dir` naming the folder; the value of the global `ok` afterwards.
 bool RunIn(const TempDir& dir, const std::string& script) {
     orv::SetGlobalText(EngineState(), "dir", dir.Path());
-    EXPECT_EQ(RunScript("ok = nil; " + script), 1);
-    return orv::GetGlobalFlag(EngineState(), "ok");
+    return RunForOk(script);
 }
 
 bool Traced(const std::wstring& line) {

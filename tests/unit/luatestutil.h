@@ -12,5 +12,15 @@ inline int RunScript(const std::string& source, const char* chunkName = "=test")
     return orv::ORVScriptEngine::Instance().RunChunk(source.data(), source.size(), chunkName);
 }
 
+// Runs a script that sets the global `ok` (cleared first) and returns its truth; the script must load.
+inline bool RunForOk(const std::string& script) {
+    lua_State* L = EngineState();
+    if (RunScript("ok = nil; " + script) != 1) return false;
+    lua_getglobal(L, "ok");
+    const bool ok = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return ok;
+}
+
 // Precompiled 32-bit bytecode of `source`, made with the engine's own Lua.
 std::string CompileToBytecode(const std::string& source);

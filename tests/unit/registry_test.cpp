@@ -19,8 +19,7 @@ const std::wstring kKey = L"Software\\OrvTest\\Registry" + std::to_wstring(::Get
 
 bool RunRegistry(const std::string& script) {
     orv::SetGlobalText(EngineState(), "key", kKey);
-    EXPECT_EQ(RunScript("ok = nil; " + script), 1);
-    return orv::GetGlobalFlag(EngineState(), "ok");
+    return RunForOk(script);
 }
 
 // The stored type and bytes of a value under HKCU\kKey; type REG_NONE when it is missing.

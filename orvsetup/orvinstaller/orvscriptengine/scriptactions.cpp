@@ -32,7 +32,9 @@ const luaL_Reg* const kFamilies[] = {
     kArchiveActions,
     kFileActions,
     kLogActions,
+    kProcessActions,
     kRegistryActions,
+    kSystemActions,
 };
 
 lua_CFunction FindAction(const char* name) {
