@@ -82,6 +82,9 @@ struct FindHandleTraits {  // FindFirstFileW searches
 struct RegKeyTraits : NullInvalid<HKEY> {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
+struct ServiceHandleTraits : NullInvalid<SC_HANDLE> {
+    static void Close(Type h) { ::CloseServiceHandle(h); }
+};
 struct ModuleTraits : NullInvalid<HMODULE> {
     static void Close(Type h) { ::FreeLibrary(h); }
 };
@@ -93,6 +96,7 @@ using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueHKey = UniqueResource<RegKeyTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHModule = UniqueResource<ModuleTraits>;
 using UniqueResourceData = UniqueResource<ResourceDataTraits>;
 

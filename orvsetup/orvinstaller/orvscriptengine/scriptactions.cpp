@@ -34,6 +34,7 @@ const luaL_Reg* const kFamilies[] = {
     kLogActions,
     kProcessActions,
     kRegistryActions,
+    kServiceActions,
     kSystemActions,
 };
 
