@@ -85,6 +85,8 @@ start_wine() {
   trap stop_all EXIT
   for p in "${prefixes[@]}"; do
     export WINEPREFIX="$ORV_WINEPREFIX_ROOT/$p"
+    # A server left from an earlier run may be tied to a display that is gone: windows would fail.
+    wineserver -k >/dev/null 2>&1 || true
     wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
     # Start Wine's own services now, detached from our output: a service started by the first test
     # program would inherit that program's output pipe and keep the test runner waiting.

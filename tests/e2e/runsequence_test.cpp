@@ -66,6 +66,16 @@ TEST(RunSequence, AHookWhoseCallFailsEndsTheRunWithZero) {
     EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_AfterComplete"));
 }
 
+// Scripts read the command line themselves, split as the system splits it.
+TEST(RunSequence, ScriptsSeeTheCommandLineWords) {
+    ScopedEnv env({{L"ORVTEST_ARGV", L"1"}, {L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"argv")}});
+    const SetupResult r = RunSetup(TestSetup(), {L"/S", L"D:\\奎比 安装", L"tail\\"}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"argv[2]=/S", L"argv[3]=D:\\奎比 安装", L"argv[4]=tail\\"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"argv[5]"));
+}
+
 TEST(RunSequence, SilentRequestIsIgnoredWhileSilentInstallIsNotEnabled) {
     const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SS_WITHOUT_ENABLE", L"1"}, {L"ORVTEST_FINISH", L"0"},
                                        {L"ORVTEST_MUTEX", UniqueMutexName(L"ssnoenable")}});

@@ -1,6 +1,8 @@
 /* A test helper with one top-level window: windowapp.exe CLASS [stubborn]. It ends with exit code 77
-   when its window is closed; a stubborn one ignores the close command and message. */
+   when its window is closed; a stubborn one ignores the close command and message.
+   windowapp.exe --sleep MS FILE instead sleeps, then writes FILE and ends. */
 #include <windows.h>
+#include <stdlib.h>
 
 static BOOL stubborn;
 
@@ -24,6 +26,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     (void)commandLine;
     (void)show;
     if (!argv || count < 2) return 2;
+    if (count == 4 && lstrcmpW(argv[1], L"--sleep") == 0) {
+        HANDLE marker;
+        Sleep((DWORD)_wtoi(argv[2]));
+        marker = CreateFileW(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (marker == INVALID_HANDLE_VALUE) return 4;
+        CloseHandle(marker);
+        return 0;
+    }
     stubborn = count > 2 && lstrcmpW(argv[2], L"stubborn") == 0;
     WNDCLASSW cls = {0};
     cls.lpfnWndProc = WindowProc;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ole2.h>
 
 namespace orv {
 
@@ -119,6 +120,46 @@ public:
 
 private:
     HRESULT hr_;
+};
+
+// Balances a successful OleInitialize on the same thread.
+class OleInit {
+public:
+    OleInit() : hr_(::OleInitialize(nullptr)) {}
+    ~OleInit() {
+        if (SUCCEEDED(hr_)) ::OleUninitialize();
+    }
+    OleInit(const OleInit&) = delete;
+    OleInit& operator=(const OleInit&) = delete;
+
+private:
+    HRESULT hr_;
+};
+
+// Owns one reference to a COM interface.
+template <typename T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() { Reset(); }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // Address for out-parameters (as void** for CoCreateInstance and QueryInterface); releases first.
+    void** Put() {
+        Reset();
+        return reinterpret_cast<void**>(&p_);
+    }
+    void Reset() {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+
+private:
+    T* p_ = nullptr;
 };
 
 }  // namespace orv

@@ -35,6 +35,7 @@ const luaL_Reg* const kFamilies[] = {
     kProcessActions,
     kRegistryActions,
     kServiceActions,
+    kShellActions,
     kSystemActions,
 };
 

@@ -12,6 +12,7 @@ extern const luaL_Reg kLogActions[];      // logactions.cpp
 extern const luaL_Reg kProcessActions[];  // processactions.cpp
 extern const luaL_Reg kRegistryActions[]; // registryactions.cpp
 extern const luaL_Reg kServiceActions[];  // serviceactions.cpp
+extern const luaL_Reg kShellActions[];    // shellactions.cpp
 extern const luaL_Reg kSystemActions[];   // systemactions.cpp
 
 }  // namespace orv

@@ -19,6 +19,9 @@ function ORVSE_BeforeInit()
   if env("ORVTEST_DELETE") then
     Lua_Logout("delete result: " .. tostring(Lua_DeleteFile(env("ORVTEST_DELETE"))))
   end
+  if env("ORVTEST_ARGV") == "1" then
+    for i, word in ipairs(Lua_GetCommandLineArgv()) do Lua_Logout("argv[" .. i .. "]=" .. word) end
+  end
   if env("ORVTEST_LOGOUT") == "1" then
     Lua_Logout(5)
     Lua_Logout(nil)
