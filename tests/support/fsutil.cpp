@@ -104,6 +104,45 @@ std::wstring ExeDirectory() {
     return slash == std::wstring::npos ? std::wstring() : buf.substr(0, slash);
 }
 
+std::string UnixPath(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) return std::string();
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    return result;
+}
+
+namespace {
+
+// Starts a program of /bin with a command line of its own (Wine starts Unix programs; it splits the command
+// line at spaces and keeps quotes as they are, so paths with spaces cannot be passed). Its handle cannot be
+// waited for: callers look for its effect.
+bool RunUnixProgram(const char* program, std::string commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    const std::string path = std::string("Z:\\bin\\") + program;
+    if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& target, const std::string& link) {
+    return !target.empty() && !link.empty() && target.find(' ') == std::string::npos &&
+           link.find(' ') == std::string::npos && RunUnixProgram("ln", "ln -sfn " + target + " " + link);
+}
+
+bool RemoveUnixSymlink(const std::string& link) { return RunUnixProgram("rm", "rm -f " + link); }
+
 bool ReadFileBytes(const std::wstring& path, std::string* out) {
     if (!out) return false;
     const UniqueFileHandle f = CreateFileHandle(path.c_str(), GENERIC_READ,

@@ -33,6 +33,23 @@ bool RemoveTree(const std::wstring& path);
 // Folder of the running test program, without a trailing backslash.
 std::wstring ExeDirectory();
 
+// Under Wine: the Unix path of a Windows path (empty elsewhere), and a Unix symbolic link made or removed
+// with the system's own ln and rm (Wine runs Unix programs, but cannot wait for them: poll for the
+// effect). False where the program cannot be started.
+std::string UnixPath(const std::wstring& path);
+bool MakeUnixSymlink(const std::string& target, const std::string& link);
+bool RemoveUnixSymlink(const std::string& link);
+
+// Polls `condition` every 50 ms for up to timeoutMs; its last answer.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 5000) {
+    for (DWORD waited = 0; !condition(); waited += 50) {
+        if (waited >= timeoutMs) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
 bool ReadFileBytes(const std::wstring& path, std::string* out);
 // Creates or replaces the file.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);

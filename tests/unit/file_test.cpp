@@ -78,29 +78,15 @@ TEST(FileActions, FoldersCopiesMovesAndRenames) {
 
 // Under Wine, a Unix symbolic link: Wine shows it as a directory reparse point, as Windows shows a junction.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
-    char* unixTarget = unixName(target.c_str());
     const std::wstring parent = link.substr(0, link.rfind(L'\\'));
-    char* unixParent = unixName(parent.c_str());
-    if (!unixTarget || !unixParent) return false;
-    const std::string command = std::string("ln -s ") + unixTarget + " " + unixParent + "/" +
-                                orv::WideToUtf8(link.substr(link.rfind(L'\\') + 1));
-    ::HeapFree(::GetProcessHeap(), 0, unixTarget);
-    ::HeapFree(::GetProcessHeap(), 0, unixParent);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    std::string commandLine = command;
-    if (!::CreateProcessA("Z:\\bin\\ln", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return false;
-    ::WaitForSingleObject(process.hProcess, 10000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const std::string unixParent = orv::test::UnixPath(parent);
+    return !unixParent.empty() &&
+           orv::test::MakeUnixSymlink(orv::test::UnixPath(target),
+                                      unixParent + "/" + orv::WideToUtf8(link.substr(link.rfind(L'\\') + 1))) &&
+           orv::test::WaitUntil([&link] {
+               const DWORD attributes = ::GetFileAttributesW(link.c_str());
+               return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+           });
 }
 
 // A junction at `link` to `target`, made the way the system's own tools make one.

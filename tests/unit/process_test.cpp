@@ -113,6 +113,27 @@ TEST(SystemActions, VersionPrivilegesAndProgramFiles) {
     EXPECT_TRUE(::GetFileAttributesW(found.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
+// Under Wine a drive is a link in the prefix's dosdevices folder; the test maps Y: to a folder of its own.
+TEST(SystemActions, ProgramFilesOnAnotherFixedDriveIsPreferredWhenItExists) {
+    const char* prefix = std::getenv("WINEPREFIX");
+    orv::test::TempDir drive(L"orvdrive");
+    const std::string link = std::string(prefix ? prefix : "") + "/dosdevices/y:";
+    if (!prefix || !orv::test::MakeUnixSymlink(orv::test::UnixPath(drive.Path()), link) ||
+        !orv::test::WaitUntil([] { return ::GetDriveTypeW(L"Y:\\") == DRIVE_FIXED; }))
+        GTEST_SKIP() << "no second fixed drive can be mapped here";
+    wchar_t expected[MAX_PATH];
+    ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\", expected, MAX_PATH);
+    ASSERT_TRUE(RunForOk("without = Lua_GetDriverInstallPath() ok = true"));
+    const std::wstring onY = L"Y" + std::wstring(expected).substr(1);
+    ASSERT_TRUE(::CreateDirectoryW(drive.Sub(onY.substr(3, onY.size() - 4)).c_str(), nullptr));
+    ASSERT_TRUE(RunForOk("with = Lua_GetDriverInstallPath() ok = true"));
+    orv::test::RemoveUnixSymlink(link);
+    orv::test::WaitUntil([] { return ::GetDriveTypeW(L"Y:\\") != DRIVE_FIXED; });
+    ::RemoveDirectoryW(drive.Sub(onY.substr(3, onY.size() - 4)).c_str());
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "without"), expected);
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "with"), onY);
+}
+
 // The 32-bit build asks the system; the 64-bit build runs on 64-bit Windows by being what it is.
 TEST(SystemWow64, IsWow64AnswersWhetherWindowsIs64Bit) {
     const char* expected = std::getenv("ORV_EXPECT_WOW64");
