@@ -119,13 +119,16 @@ TEST(SystemActions, ProgramFilesOnAnotherFixedDriveIsPreferredWhenItExists) {
     orv::test::TempDir drive(L"orvdrive");
     const std::string link = std::string(prefix ? prefix : "") + "/dosdevices/y:";
     if (!prefix || !orv::test::MakeUnixSymlink(orv::test::UnixPath(drive.Path()), link) ||
-        !orv::test::WaitUntil([] { return ::GetDriveTypeW(L"Y:\\") == DRIVE_FIXED; }))
+        !orv::test::WaitUntil([] {
+            return ::GetDriveTypeW(L"Y:\\") == DRIVE_FIXED && (::GetLogicalDrives() & (1u << (L'Y' - L'A')));
+        }))
         GTEST_SKIP() << "no second fixed drive can be mapped here";
     wchar_t expected[MAX_PATH];
     ::ExpandEnvironmentStringsW(L"%ProgramFiles%\\", expected, MAX_PATH);
     ASSERT_TRUE(RunForOk("without = Lua_GetDriverInstallPath() ok = true"));
     const std::wstring onY = L"Y" + std::wstring(expected).substr(1);
     ASSERT_TRUE(::CreateDirectoryW(drive.Sub(onY.substr(3, onY.size() - 4)).c_str(), nullptr));
+    ASSERT_TRUE(orv::test::WaitUntil([&onY] { return ::GetFileAttributesW(onY.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     ASSERT_TRUE(RunForOk("with = Lua_GetDriverInstallPath() ok = true"));
     orv::test::RemoveUnixSymlink(link);
     orv::test::WaitUntil([] { return ::GetDriveTypeW(L"Y:\\") != DRIVE_FIXED; });

@@ -52,6 +52,17 @@ bool ArgPath(lua_State* L, int index, std::wstring& path, bool expand) {
     return true;
 }
 
+int PushFlag(lua_State* L, bool value) {
+    lua_pushboolean(L, value ? 1 : 0);
+    return 1;
+}
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void TraceMissing(const char* action, const std::wstring& path) {
+    TraceLine(L"Fun:%hs, Description:%ls it's not exists!\r\n", action, path.c_str());
+}
+
 void PushText(lua_State* L, const std::wstring& text) {
     const std::string utf8 = WideToUtf8(text);
     lua_pushlstring(L, utf8.data(), utf8.size());

@@ -25,5 +25,12 @@ bool ArgPath(lua_State* L, int index, std::wstring& path, bool expand = true);
 
 // Pushes UTF-16 text as a UTF-8 string.
 void PushText(lua_State* L, const std::wstring& text);
+// Pushes a boolean; returns 1, the count of results, for `return PushFlag(L, ok);`.
+int PushFlag(lua_State* L, bool value);
+
+// Whether a file or folder exists at the path.
+bool PathExists(const std::wstring& path);
+// The shared trace for a missing input path: "Fun:ACTION, Description:PATH it's not exists!".
+void TraceMissing(const char* action, const std::wstring& path);
 
 }  // namespace orv

@@ -16,8 +16,6 @@ namespace {
 
 constexpr wchar_t kArchiveType[] = L"_7Z";
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // A resource name, or a number taken as a 16-bit resource id.
 struct ResourceName {
     std::wstring text;
@@ -39,8 +37,7 @@ ResourceName ArgResourceName(lua_State* L, int index) {
 
 int PushResult(lua_State* L, int argumentCount, bool result) {
     lua_settop(L, argumentCount);
-    lua_pushboolean(L, result ? 1 : 0);
-    return 1;
+    return PushFlag(L, result);
 }
 
 // Lua_UnCompress7z(source, folder [, fromFile [, onFile [, onError]]]) -> boolean
@@ -59,8 +56,8 @@ int Lua_UnCompress7z(lua_State* L) {
 
     std::wstring folder;
     if (!ArgPath(L, 2, folder)) return PushResult(L, count, false);
-    if (!Exists(folder)) {
-        TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_UnCompress7z", folder.c_str());
+    if (!PathExists(folder)) {
+        TraceMissing("Lua_UnCompress7z", folder);
         return PushResult(L, count, false);
     }
     ArchiveExtractor extractor(callbacks);
@@ -68,8 +65,8 @@ int Lua_UnCompress7z(lua_State* L) {
     if (fromFile) {
         std::wstring source;
         if (!ArgPath(L, 1, source)) return PushResult(L, count, false);
-        if (!Exists(source)) {
-            TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_UnCompress7z", source.c_str());
+        if (!PathExists(source)) {
+            TraceMissing("Lua_UnCompress7z", source);
             return PushResult(L, count, false);
         }
         TraceLine(L"UnCompress %ls to %ls .\r\n", source.c_str(), folder.c_str());

@@ -18,25 +18,14 @@ constexpr FILEOP_FLAGS kCopyFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONF
 constexpr FILEOP_FLAGS kQuietFlags = kCopyFlags | FOF_NOERRORUI;                          // 0x0614
 constexpr FILEOP_FLAGS kDeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;                    // 0x0014
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int PushFlag(lua_State* L, bool value) {
-    lua_pushboolean(L, value ? 1 : 0);
-    return 1;
-}
-
 int PushText(lua_State* L, const wchar_t* text) {
     orv::PushText(L, std::wstring(text));
     return 1;
-}
-
-void TraceMissing(const char* action, const std::wstring& path) {
-    TraceLine(L"Fun:%hs, Description:%ls it's not exists!\r\n", action, path.c_str());
 }
 
 // One shell file operation on one path (lists are double-terminated); the shell's return code.
@@ -55,9 +44,9 @@ int ShellOperation(UINT operation, const std::wstring& from, const std::wstring&
 int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (Exists(path)) return PushFlag(L, true);
+    if (PathExists(path)) return PushFlag(L, true);
     ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    if (!Exists(path)) {
+    if (!PathExists(path)) {
         TraceMissing("Lua_CreateDirectory", path);
         return PushFlag(L, false);
     }
@@ -70,7 +59,7 @@ int CopyOrMove(lua_State* L, UINT operation) {
     const char* action = copy ? "Lua_CopyFile" : "Lua_MoveFile";
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
-    if (!Exists(source)) {
+    if (!PathExists(source)) {
         TraceMissing(action, source);
         return PushFlag(L, false);
     }
@@ -94,7 +83,7 @@ int Lua_MoveFile(lua_State* L) { return CopyOrMove(L, FO_MOVE); }
 int Lua_RenameFile(lua_State* L) {
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
-    if (!Exists(source)) {
+    if (!PathExists(source)) {
         TraceMissing("Lua_RenameFile", source);
         return PushFlag(L, false);
     }
@@ -107,7 +96,7 @@ int Lua_RenameFile(lua_State* L) {
 // its result is the answer), Ignore counts the file as done.
 bool DeleteAsking(const std::wstring& path) {
     for (;;) {
-        if (!Exists(path)) return true;
+        if (!PathExists(path)) return true;
         const int code = ShellOperation(FO_DELETE, path, std::wstring(), kDeleteFlags);
         if (code == 0) return true;
         const std::wstring text = L"无法删除\"" + path +
@@ -132,7 +121,7 @@ int Lua_DeleteFile(lua_State* L) {
 int Lua_DeleteFileEx(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!Exists(path)) return PushFlag(L, true);
+    if (!PathExists(path)) return PushFlag(L, true);
     return PushFlag(L, ShellOperation(FO_DELETE, path, std::wstring(), kQuietFlags) == 0);
 }
 
@@ -141,7 +130,7 @@ int Lua_DelFileRecursive(lua_State* L) {
     TraceLine(L"Lua_DelFileRecursive");
     std::wstring path;
     if (!ArgPath(L, 1, path)) return 0;
-    if (!Exists(path)) return PushFlag(L, true);
+    if (!PathExists(path)) return PushFlag(L, true);
     if (IsFolder(path)) {
         TraceLine(L"PathIsDirectoryW");
         ORVScriptEngine::DeleteDirectories(path);
@@ -160,7 +149,7 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
     ScriptCallback onError(L, last >= 1 && lua_type(L, last) == LUA_TFUNCTION ? last : 0);
     std::wstring path;
     if (!ArgPath(L, 1, path)) return 0;
-    if (!Exists(path)) return PushFlag(L, true);
+    if (!PathExists(path)) return PushFlag(L, true);
     ScriptCallback* callback = onError.Empty() ? nullptr : &onError;
     if (IsFolder(path)) {
         TraceLine(L"PathIsDirectoryW");
@@ -177,14 +166,14 @@ int Lua_DeleteFileAfterReboot(lua_State* L) {
     TraceLine(L"Lua_DeleteFileAfterReboot");
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!Exists(path)) return PushFlag(L, true);
+    if (!PathExists(path)) return PushFlag(L, true);
     return PushFlag(L, ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE);
 }
 
 // Lua_PathFileExists(path) -> boolean, without expansion.
 int Lua_PathFileExists(lua_State* L) {
     std::wstring path;
-    return PushFlag(L, ArgPath(L, 1, path, false) && Exists(path));
+    return PushFlag(L, ArgPath(L, 1, path, false) && PathExists(path));
 }
 
 // Lua_PathYetAnotherMakeUniqueName(path) -> a name not in use yet, made from the path (empty on failure).

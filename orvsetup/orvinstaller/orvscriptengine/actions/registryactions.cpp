@@ -36,11 +36,6 @@ LONG OpenKey(const std::wstring& root, const std::wstring& subkey, REGSAM access
     return ::RegOpenKeyExW(predefined, subkey.c_str(), 0, access, key.Put());
 }
 
-int PushFlag(lua_State* L, bool value) {
-    lua_pushboolean(L, value ? 1 : 0);
-    return 1;
-}
-
 // Lua_RegQuery(root, subkey, valueName) -> text, integer or nil. Reading needs read access only, so a
 // standard user can read what the machine-wide install wrote.
 int Lua_RegQuery(lua_State* L) {

@@ -17,11 +17,6 @@ namespace {
 constexpr DWORD kServiceRights = SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS;  // 0x34
 constexpr DWORD kMinimumWaitMs = 30000;
 
-int PushFlag(lua_State* L, bool value) {
-    lua_pushboolean(L, value ? 1 : 0);
-    return 1;
-}
-
 bool UnknownError(DWORD error) {
     TraceLine(L"Unknow Error in fun:%ls\r\n", L"Lua_SCM");
     ORV_FAILURE_TRAILER(L"", error);

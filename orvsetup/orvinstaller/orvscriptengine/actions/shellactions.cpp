@@ -22,13 +22,6 @@ namespace {
 
 constexpr DWORD kAnyServer = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
-int PushFlag(lua_State* L, bool value) {
-    lua_pushboolean(L, value ? 1 : 0);
-    return 1;
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
@@ -118,7 +111,7 @@ int Lua_CreateShortcut(lua_State* L) {
     std::wstring linkPath;
     if (!ArgPath(L, 2, linkPath)) return PushFlag(L, false);
     const std::wstring folder = FolderOf(linkPath);
-    if (!folder.empty() && !Exists(folder)) ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (!folder.empty() && !PathExists(folder)) ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     ComRef<IPersistFile> file;
     if (!PrepareLink(L, target, file)) return PushFlag(L, false);
     if (FAILED(file->Save(linkPath.c_str(), TRUE))) {
@@ -138,10 +131,10 @@ int Lua_Exec(lua_State* L) {
     std::wstring parameters, folder;
     if (!::PathIsURLW(file.c_str())) {
         if (!ArgPath(L, 1, file)) return PushFlag(L, false);
-        if (!Exists(file)) {
+        if (!PathExists(file)) {
             if (_wcsicmp(verb.c_str(), L"Startunpin") == 0 || _wcsicmp(verb.c_str(), L"Taskbarunpin") == 0)
                 return PushFlag(L, true);
-            TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_Exec", file.c_str());
+            TraceMissing("Lua_Exec", file);
             return PushFlag(L, false);
         }
         parameters = ArgText(L, 3);
@@ -204,8 +197,8 @@ int Lua_RegSvr32(lua_State* L) {
     OleInit ole;
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!Exists(path)) {
-        TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_RegSvr32", path.c_str());
+    if (!PathExists(path)) {
+        TraceMissing("Lua_RegSvr32", path);
         return PushFlag(L, false);
     }
     UniqueHModule module(::LoadLibraryExW(path.c_str(), nullptr,
@@ -229,8 +222,8 @@ int Lua_RegistDll(lua_State* L) {
     OleInit ole;
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!Exists(path)) {
-        TraceLine(L"Fun:%ls, Description:%ls it's not exists!\r\n", L"Lua_RegistDll", path.c_str());
+    if (!PathExists(path)) {
+        TraceMissing("Lua_RegistDll", path);
         return PushFlag(L, false);
     }
     const bool started = StartCommandLine(L"regsvr32 " + ArgText(L, 2) + L" \"" + path + L"\"", SW_HIDE);
