@@ -92,6 +92,19 @@ TEST(ShellActions, ExecWaitsPinsAndReportsMissingFiles) {
     EXPECT_TRUE(orv::test::FileExists(dir.Sub(L"marker")));  // it waited for the program's end
 }
 
+// Registration: the DLL's own export, or the system's tool started from the system folder.
+TEST(ShellActions, RegistrationNeedsTheDllAndItsExport) {
+    TempDir dir(L"orvreg");
+    TraceCapture capture;
+    orv::SetGlobalText(EngineState(), "dll", orv::test::ExeDirectory() + L"\\planted.dll");
+    EXPECT_FALSE(RunWith(dir, "ok = Lua_RegSvr32(dir .. '\\\\none.dll', true)"));
+    EXPECT_EQ(TraceCapture::Lines().at(0),
+              L"qz Fun:Lua_RegSvr32, Description:" + dir.Sub(L"none.dll") + L" it's not exists!\r\n");
+    EXPECT_FALSE(RunWith(dir, "ok = Lua_RegSvr32(dll, true)"));  // loads, but has no DllRegisterServer
+    EXPECT_FALSE(RunWith(dir, "ok = Lua_RegistDll(dir .. '\\\\none.dll', '/s')"));
+    EXPECT_TRUE(RunWith(dir, "ok = Lua_RegistDll(dll, '/u /s')"));  // the tool started (and fails quietly)
+}
+
 struct Answer {
     int button;
     orv::test::MessageBoxContent content;

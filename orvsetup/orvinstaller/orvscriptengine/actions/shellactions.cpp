@@ -33,15 +33,26 @@ bool IsPinVerb(const std::wstring& verb) {
     return false;
 }
 
-// Starts a command line with the wide-character process API, so paths the ANSI code page cannot hold
-// keep their characters. True when the process started.
-bool StartCommandLine(std::wstring commandLine, WORD show) {
+// The full path of a program in the Windows folder (system32 with `inSystem`): a bare name would be
+// looked for in the setup's own folder first, where a planted program could wait.
+std::wstring WindowsProgram(const wchar_t* name, bool inSystem) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = inSystem ? ::GetSystemDirectoryW(folder, MAX_PATH) : ::GetWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(folder, length) + L"\\" + name;
+}
+
+// Starts `program` with a command line through the wide-character process API, so paths the ANSI code
+// page cannot hold keep their characters. True when the process started.
+bool StartCommandLine(const std::wstring& program, std::wstring commandLine, WORD show) {
+    if (program.empty()) return false;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show;
     PROCESS_INFORMATION process;
-    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return false;
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
@@ -50,7 +61,8 @@ bool StartCommandLine(std::wstring commandLine, WORD show) {
 
 // Starts a program through the desktop shell program (at the shell's rights level).
 bool ExplorerLaunch(const std::wstring& file, const std::wstring& parameters) {
-    return StartCommandLine(L"explorer.exe \"" + file + L"\" \"" + parameters + L"\"", SW_SHOWNORMAL);
+    return StartCommandLine(WindowsProgram(L"explorer.exe", false),
+                            L"explorer.exe \"" + file + L"\" \"" + parameters + L"\"", SW_SHOWNORMAL);
 }
 
 // A shell link or, for a URL target, an internet shortcut, ready to be saved.
@@ -226,7 +238,8 @@ int Lua_RegistDll(lua_State* L) {
         TraceMissing("Lua_RegistDll", path);
         return PushFlag(L, false);
     }
-    const bool started = StartCommandLine(L"regsvr32 " + ArgText(L, 2) + L" \"" + path + L"\"", SW_HIDE);
+    const bool started = StartCommandLine(WindowsProgram(L"regsvr32.exe", true),
+                                          L"regsvr32 " + ArgText(L, 2) + L" \"" + path + L"\"", SW_HIDE);
     if (!started) TraceLine(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
     return PushFlag(L, started);
 }
