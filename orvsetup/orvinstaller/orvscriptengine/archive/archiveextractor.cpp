@@ -96,13 +96,21 @@ bool IsDeviceName(std::wstring part) {
            part[3] >= L'0' && part[3] <= L'9';
 }
 
-void CreateParentFolders(std::wstring& path, size_t nameStart) {
-    for (size_t i = nameStart; i < path.size(); ++i) {
-        if (path[i] != L'/' && path[i] != L'\\') continue;
+// Turns the entry's folder separators into backslashes and creates its folders, outer first. The folder
+// of the previous file is remembered: consecutive files of one folder do not ask for it again.
+void CreateParentFolders(std::wstring& path, size_t nameStart, std::wstring& lastFolder) {
+    size_t leaf = std::wstring::npos;
+    for (size_t i = nameStart; i < path.size(); ++i)
+        if (path[i] == L'/' || path[i] == L'\\') path[i] = L'\\', leaf = i;
+    if (leaf == std::wstring::npos) return;
+    if (leaf == lastFolder.size() && path.compare(0, leaf, lastFolder) == 0) return;
+    for (size_t i = nameStart; i <= leaf; ++i) {
+        if (path[i] != L'\\') continue;
         path[i] = L'\0';
         ::CreateDirectoryW(path.c_str(), nullptr);  // an existing folder is fine; other errors show later
         path[i] = L'\\';
     }
+    lastFolder.assign(path, 0, leaf);
 }
 
 // Creates (replaces) an output file. A read-only file in the way is made writable first; it is only looked
@@ -155,6 +163,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     ArchiveDatabase db(stream);
     const SRes opened = db.Open();
     if (opened != SZ_OK) return opened;
+    std::wstring lastFolder;
 
     for (UInt32 i = 0; i < db.Count(); ++i) {
         const std::wstring name = db.Name(i);
@@ -170,13 +179,18 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             const SRes extracted = db.Extract(i, &data, &size);
             if (extracted != SZ_OK) return extracted;
         }
-        CreateParentFolders(path, folder.size() + 1);
+        CreateParentFolders(path, folder.size() + 1, lastFolder);
         if (db.IsFolder(i)) {
             ::CreateDirectoryW(path.c_str(), nullptr);
             continue;
         }
 
         UniqueFileHandle file = CreateOutput(path);
+        if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {  // its folder went away (a callback?)
+            lastFolder.clear();
+            CreateParentFolders(path, folder.size() + 1, lastFolder);
+            file = CreateOutput(path);
+        }
         if (!file) {
             const DWORD error = ::GetLastError();
             const int decision = callbacks_.onError ? callbacks_.onError->Call(path, static_cast<int>(error)) : -1;
