@@ -9,7 +9,9 @@ find_program(ORV_SEVENZIP NAMES 7zz 7z REQUIRED)
 set(ORV_MKSETUP "${CMAKE_SOURCE_DIR}/tools/mksetup.py")
 set(ORV_SETUP_ENV "${CMAKE_BINARY_DIR}/mksetup/mksetup.env")
 set(ORV_SETUP_RSP "${CMAKE_BINARY_DIR}/mksetup/link.rsp")
-set(ORV_SETUP_LDFLAGS "-static -municode -mwindows -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat")
+# Sections aligned to pages in the file as in memory: the loader can then map the image instead of reading
+# it all in at start, so an embedded payload costs memory only where it is touched.
+set(ORV_SETUP_LDFLAGS "-static -municode -mwindows -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat -Wl,--file-alignment=4096")
 
 function(orv_write_link_description app)
   set(libs ${ARGN})

@@ -23,4 +23,8 @@ struct ResourceBytes {
 // Finds the resource `name` of `type` in `module`, loads and locks it.
 ResourceBytes LoadResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* name);
 
+// Where `size` bytes at `data` inside the loaded `module` lie in the module's file, from its section
+// table. False when they do not lie wholly in one section's file data.
+bool FileOffsetInModule(HMODULE module, const void* data, size_t size, unsigned long long* offset);
+
 }  // namespace orv

@@ -79,7 +79,16 @@ int Lua_UnCompress7z(lua_State* L) {
             return PushResult(L, count, false);
         }
         if (!name.numeric) TraceLine(L"UnCompress %ls to %ls .\r\n", name.text.c_str(), folder.c_str());
-        result = extractor.ExtractFromMemory(archive.data, archive.size, true, folder);
+        // Read from the program file where possible: the payload's pages then never join the process's
+        // memory (the program is linked so that its image is mapped, not read in, at start).
+        wchar_t self[MAX_PATH];
+        const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        unsigned long long offset = 0;
+        result = kExtractCannotOpen;
+        if (length > 0 && length < MAX_PATH &&
+            FileOffsetInModule(::GetModuleHandleW(nullptr), archive.data, archive.size, &offset))
+            result = extractor.ExtractFromFilePart(self, offset, archive.size, folder);
+        if (result == kExtractCannotOpen) result = extractor.ExtractFromMemory(archive.data, archive.size, true, folder);
     }
     if (result != 0) {
         TraceLine(L"Fun:%ls, Description: UnCompress failed.!\r\n", L"Lua_UnCompress7z");

@@ -157,6 +157,13 @@ int ArchiveExtractor::ExtractFromFile(const std::wstring& archive, const std::ws
     return ExtractAll(stream.Stream(), folder);
 }
 
+int ArchiveExtractor::ExtractFromFilePart(const std::wstring& file, UInt64 offset, UInt64 length,
+                                          const std::wstring& folder) {
+    FileInStream stream(file.c_str(), offset, length, true);
+    if (!stream.Valid()) return kExtractCannotOpen;
+    return ExtractAll(stream.Stream(), folder);
+}
+
 int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder) try {
     static const bool crcReady = (CrcGenerateTable(), true);
     (void)crcReady;

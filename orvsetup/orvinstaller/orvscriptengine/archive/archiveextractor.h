@@ -31,6 +31,9 @@ public:
     // exchanged (the embedded payload).
     int ExtractFromMemory(const void* data, size_t size, bool exchangedSignature, const std::wstring& folder);
     int ExtractFromFile(const std::wstring& archive, const std::wstring& folder);
+    // `length` bytes from `offset` of a file, bytes 0 and 1 stored exchanged: the setup's own payload read
+    // from its program file, so the archive's pages never become part of the process's memory.
+    int ExtractFromFilePart(const std::wstring& file, UInt64 offset, UInt64 length, const std::wstring& folder);
     int ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder);
 
 private:

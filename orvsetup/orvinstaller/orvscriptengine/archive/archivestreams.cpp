@@ -51,14 +51,32 @@ SRes MemoryInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     return SZ_OK;
 }
 
-FileInStream::FileInStream(const wchar_t* path)
-    : vt_{Read, Seek}, file_(CreateFileHandle(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING)) {}
+FileInStream::FileInStream(const wchar_t* path, UInt64 offset, UInt64 length, bool exchangeSignature)
+    : vt_{Read, Seek},
+      file_(CreateFileHandle(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING)),
+      offset_(offset),
+      length_(length),
+      exchange_(exchangeSignature) {
+    LARGE_INTEGER size;
+    if (file_ && ::GetFileSizeEx(file_.Get(), &size)) {
+        const UInt64 available = static_cast<UInt64>(size.QuadPart) > offset ? size.QuadPart - offset : 0;
+        if (length_ > available) length_ = available;
+    }
+}
 
 SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     FileInStream* s = Self<FileInStream>(p);
+    const UInt64 left = s->pos_ < s->length_ ? s->length_ - s->pos_ : 0;
+    const size_t wanted = static_cast<size_t>(std::min<UInt64>(*size, left));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(s->offset_ + s->pos_);
+    if (wanted && !::SetFilePointerEx(s->file_.Get(), at, nullptr, FILE_BEGIN)) {
+        *size = 0;
+        return SZ_ERROR_READ;
+    }
     size_t done = 0;
-    while (done < *size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(*size - done, 1u << 30));
+    while (done < wanted) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(wanted - done, 1u << 30));
         DWORD got = 0;
         if (!::ReadFile(s->file_.Get(), static_cast<Byte*>(buf) + done, chunk, &got, nullptr)) {
             *size = done;
@@ -67,23 +85,35 @@ SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
         done += got;
         if (got < chunk) break;  // end of file
     }
+    if (s->exchange_ && s->pos_ < 2 && done > 0) {
+        // Bytes 0 and 1 of the part are stored exchanged: deliver each from the other's place.
+        Byte stored[2];
+        DWORD got = 0;
+        at.QuadPart = static_cast<LONGLONG>(s->offset_);
+        if (::SetFilePointerEx(s->file_.Get(), at, nullptr, FILE_BEGIN) &&
+            ::ReadFile(s->file_.Get(), stored, 2, &got, nullptr) && got == 2) {
+            Byte* out = static_cast<Byte*>(buf);
+            for (UInt64 k = s->pos_; k < 2 && k < s->pos_ + done; ++k) out[k - s->pos_] = stored[1 - k];
+        }
+    }
+    s->pos_ += done;
     *size = done;
     return SZ_OK;
 }
 
 SRes FileInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     FileInStream* s = Self<FileInStream>(p);
-    DWORD method = FILE_BEGIN;
+    Int64 base = 0;
     switch (origin) {
-        case SZ_SEEK_SET: method = FILE_BEGIN; break;
-        case SZ_SEEK_CUR: method = FILE_CURRENT; break;
-        case SZ_SEEK_END: method = FILE_END; break;
+        case SZ_SEEK_SET: base = 0; break;
+        case SZ_SEEK_CUR: base = static_cast<Int64>(s->pos_); break;
+        case SZ_SEEK_END: base = static_cast<Int64>(s->length_); break;
         default: return kInvalidParameter;
     }
-    LARGE_INTEGER distance, moved;
-    distance.QuadPart = *pos;
-    if (!::SetFilePointerEx(s->file_.Get(), distance, &moved, method)) return SZ_ERROR_READ;
-    *pos = moved.QuadPart;
+    const Int64 target = base + *pos;
+    if (target < 0) return kInvalidParameter;
+    s->pos_ = static_cast<UInt64>(target);
+    *pos = target;
     return SZ_OK;
 }
 

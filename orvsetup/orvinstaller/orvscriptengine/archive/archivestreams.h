@@ -32,10 +32,13 @@ private:
     bool exchange_;
 };
 
-// An archive file opened for reading (shared for reading). Valid() is false when it could not be opened.
+// An archive file opened for reading (shared for reading), or a part of a file: `length` bytes from
+// `offset` (the setup's own payload inside its program file), with bytes 0 and 1 of that part delivered
+// exchanged when asked. Valid() is false when the file could not be opened.
 class FileInStream {
 public:
-    explicit FileInStream(const wchar_t* path);
+    explicit FileInStream(const wchar_t* path, UInt64 offset = 0, UInt64 length = ~UInt64(0),
+                          bool exchangeSignature = false);
     FileInStream(const FileInStream&) = delete;
     FileInStream& operator=(const FileInStream&) = delete;
 
@@ -48,6 +51,10 @@ private:
 
     ISeekInStream vt_;
     UniqueFileHandle file_;
+    UInt64 offset_;
+    UInt64 length_;
+    UInt64 pos_ = 0;  // within the part
+    bool exchange_;
 };
 
 }  // namespace orv
