@@ -1,7 +1,7 @@
-# What this machine can run; sourced by bootstrap.sh, run.sh and bench.sh.
+# What this machine can run; sourced by bootstrap.sh, run.sh and wine-run.sh.
 #
 #   orv_runs_x86_32        true when the kernel executes 32-bit x86 programs
-#   orv_wanted_archs       the architectures to build and test: i686 and x86_64, narrowed by ORV_ARCHS
+#   orv_requested_archs    the architectures ORV_ARCHS names (both when it is unset)
 #   orv_arch_skip_reason A why architecture A is not run here (empty when it is)
 
 # A static 32-bit program that exits with 7, assembled and linked with binutils alone (no 32-bit C
@@ -45,14 +45,6 @@ orv_arch_skip_reason() {
   if [ "$arch" = i686 ] && ! orv_runs_x86_32; then
     echo "this machine's kernel runs no 32-bit x86 code, so neither 32-bit Wine nor WoW64 can start"
   fi
-}
-
-orv_wanted_archs() {
-  local a out=()
-  for a in $orv_all_archs; do
-    [ -z "$(orv_arch_skip_reason "$a")" ] && out+=("$a")
-  done
-  echo "${out[*]}"
 }
 
 # The architecture of a Windows program (i686 or x86_64) from the machine field of its PE header.

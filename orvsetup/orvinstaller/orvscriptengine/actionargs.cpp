@@ -7,15 +7,6 @@
 #include "utility/trace.h"
 
 namespace orv {
-namespace {
-
-const char* RunningActionName(lua_State* L) {
-    lua_Debug ar;
-    if (lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name) return ar.name;
-    return "?";
-}
-
-}  // namespace
 
 std::wstring ArgText(lua_State* L, int index) {
     if (lua_type(L, index) != LUA_TSTRING && lua_type(L, index) != LUA_TNUMBER) return std::wstring();

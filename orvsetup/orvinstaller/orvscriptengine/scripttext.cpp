@@ -25,11 +25,15 @@ std::wstring ScriptText(const char* text, const char* where) {
     return ScriptText(text, text ? std::strlen(text) : 0, where);
 }
 
+const char* RunningActionName(lua_State* L) {
+    lua_Debug ar;
+    if (lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name) return ar.name;
+    return "?";
+}
+
 std::wstring ActionText(lua_State* L, const char* text, size_t length) {
     if (IsUtf8(text, length)) return Utf8ToWide(text, length);
-    lua_Debug ar;
-    const bool named = lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name;
-    TraceNotUtf8(named ? ar.name : nullptr);
+    TraceNotUtf8(RunningActionName(L));
     return Utf8ToWideReplacing(text, length);
 }
 

@@ -12,6 +12,9 @@ namespace orv {
 std::wstring ScriptText(const char* text, size_t length, const char* where);
 std::wstring ScriptText(const char* text, const char* where);
 
+// The name under which the running C function (an action) was called, or "?".
+const char* RunningActionName(lua_State* L);
+
 // The same for an action's argument: the trace names the running action.
 std::wstring ActionText(lua_State* L, const char* text, size_t length);
 

@@ -15,6 +15,28 @@ Stream* Self(ISeekInStreamPtr p) {
     return reinterpret_cast<Stream*>(const_cast<ISeekInStream*>(p));
 }
 
+// Moves a stream position within a part of `size` bytes (past the end reads nothing, as a file does).
+SRes SeekWithin(UInt64& position, UInt64 size, Int64* pos, ESzSeek origin) {
+    Int64 base = 0;
+    switch (origin) {
+        case SZ_SEEK_SET: base = 0; break;
+        case SZ_SEEK_CUR: base = static_cast<Int64>(position); break;
+        case SZ_SEEK_END: base = static_cast<Int64>(size); break;
+        default: return kInvalidParameter;
+    }
+    const Int64 target = base + *pos;
+    if (target < 0) return kInvalidParameter;
+    position = static_cast<UInt64>(target);
+    *pos = target;
+    return SZ_OK;
+}
+
+// `n` bytes just read from position `at` into `out`: bytes 0 and 1, stored exchanged as `stored`, are
+// delivered each from the other's place.
+void ExchangeSignature(Byte* out, UInt64 at, size_t n, const Byte stored[2]) {
+    for (UInt64 k = at; k < 2 && k < at + n; ++k) out[k - at] = stored[1 - k];
+}
+
 }  // namespace
 
 MemoryInStream::MemoryInStream(const void* data, size_t size, bool exchangeSignature)
@@ -25,11 +47,7 @@ SRes MemoryInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     const size_t n = s->pos_ >= s->size_ ? 0 : static_cast<size_t>(std::min<UInt64>(*size, s->size_ - s->pos_));
     const size_t at = static_cast<size_t>(s->pos_);
     if (n) std::memcpy(buf, s->data_ + at, n);
-    if (s->exchange_ && s->size_ >= 2) {
-        Byte* out = static_cast<Byte*>(buf);
-        for (size_t k = 0; k < 2; ++k)
-            if (k >= at && k < at + n) out[k - at] = s->data_[1 - k];
-    }
+    if (s->exchange_ && s->size_ >= 2) ExchangeSignature(static_cast<Byte*>(buf), at, n, s->data_);
     s->pos_ += n;
     *size = n;
     return SZ_OK;
@@ -37,18 +55,7 @@ SRes MemoryInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
 
 SRes MemoryInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     MemoryInStream* s = Self<MemoryInStream>(p);
-    Int64 base = 0;
-    switch (origin) {
-        case SZ_SEEK_SET: base = 0; break;
-        case SZ_SEEK_CUR: base = static_cast<Int64>(s->pos_); break;
-        case SZ_SEEK_END: base = static_cast<Int64>(s->size_); break;
-        default: return kInvalidParameter;
-    }
-    const Int64 target = base + *pos;
-    if (target < 0) return kInvalidParameter;
-    s->pos_ = static_cast<UInt64>(target);  // past the end reads nothing, as a file does
-    *pos = target;
-    return SZ_OK;
+    return SeekWithin(s->pos_, s->size_, pos, origin);
 }
 
 FileInStream::FileInStream(const wchar_t* path, UInt64 offset, UInt64 length, bool exchangeSignature)
@@ -61,6 +68,13 @@ FileInStream::FileInStream(const wchar_t* path, UInt64 offset, UInt64 length, bo
     if (file_ && ::GetFileSizeEx(file_.Get(), &size)) {
         const UInt64 available = static_cast<UInt64>(size.QuadPart) > offset ? size.QuadPart - offset : 0;
         if (length_ > available) length_ = available;
+    }
+    if (exchange_) {  // the part's first two bytes as stored, read once
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset_);
+        DWORD got = 0;
+        exchange_ = length_ >= 2 && ::SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN) &&
+                    ::ReadFile(file_.Get(), signature_, 2, &got, nullptr) && got == 2;
     }
 }
 
@@ -85,17 +99,7 @@ SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
         done += got;
         if (got < chunk) break;  // end of file
     }
-    if (s->exchange_ && s->pos_ < 2 && done > 0) {
-        // Bytes 0 and 1 of the part are stored exchanged: deliver each from the other's place.
-        Byte stored[2];
-        DWORD got = 0;
-        at.QuadPart = static_cast<LONGLONG>(s->offset_);
-        if (::SetFilePointerEx(s->file_.Get(), at, nullptr, FILE_BEGIN) &&
-            ::ReadFile(s->file_.Get(), stored, 2, &got, nullptr) && got == 2) {
-            Byte* out = static_cast<Byte*>(buf);
-            for (UInt64 k = s->pos_; k < 2 && k < s->pos_ + done; ++k) out[k - s->pos_] = stored[1 - k];
-        }
-    }
+    if (s->exchange_) ExchangeSignature(static_cast<Byte*>(buf), s->pos_, done, s->signature_);
     s->pos_ += done;
     *size = done;
     return SZ_OK;
@@ -103,18 +107,7 @@ SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
 
 SRes FileInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     FileInStream* s = Self<FileInStream>(p);
-    Int64 base = 0;
-    switch (origin) {
-        case SZ_SEEK_SET: base = 0; break;
-        case SZ_SEEK_CUR: base = static_cast<Int64>(s->pos_); break;
-        case SZ_SEEK_END: base = static_cast<Int64>(s->length_); break;
-        default: return kInvalidParameter;
-    }
-    const Int64 target = base + *pos;
-    if (target < 0) return kInvalidParameter;
-    s->pos_ = static_cast<UInt64>(target);
-    *pos = target;
-    return SZ_OK;
+    return SeekWithin(s->pos_, s->length_, pos, origin);
 }
 
 }  // namespace orv

@@ -55,6 +55,7 @@ private:
     UInt64 length_;
     UInt64 pos_ = 0;  // within the part
     bool exchange_;
+    Byte signature_[2] = {0, 0};  // the part's bytes 0 and 1 as stored
 };
 
 }  // namespace orv
