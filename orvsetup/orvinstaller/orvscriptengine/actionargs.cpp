@@ -54,6 +54,12 @@ void TraceMissing(const char* action, const std::wstring& path) {
     TraceLine(L"Fun:%hs, Description:%ls it's not exists!\r\n", action, path.c_str());
 }
 
+bool RequirePath(const char* action, const std::wstring& path) {
+    if (PathExists(path)) return true;
+    TraceMissing(action, path);
+    return false;
+}
+
 void PushText(lua_State* L, const std::wstring& text) {
     const std::string utf8 = WideToUtf8(text);
     lua_pushlstring(L, utf8.data(), utf8.size());

@@ -32,5 +32,7 @@ int PushFlag(lua_State* L, bool value);
 bool PathExists(const std::wstring& path);
 // The shared trace for a missing input path: "Fun:ACTION, Description:PATH it's not exists!".
 void TraceMissing(const char* action, const std::wstring& path);
+// Whether an input path exists; writes the missing-path trace when it does not.
+bool RequirePath(const char* action, const std::wstring& path);
 
 }  // namespace orv

@@ -56,19 +56,13 @@ int Lua_UnCompress7z(lua_State* L) {
 
     std::wstring folder;
     if (!ArgPath(L, 2, folder)) return PushResult(L, count, false);
-    if (!PathExists(folder)) {
-        TraceMissing("Lua_UnCompress7z", folder);
-        return PushResult(L, count, false);
-    }
+    if (!RequirePath("Lua_UnCompress7z", folder)) return PushResult(L, count, false);
     ArchiveExtractor extractor(callbacks);
     int result = 0;
     if (fromFile) {
         std::wstring source;
         if (!ArgPath(L, 1, source)) return PushResult(L, count, false);
-        if (!PathExists(source)) {
-            TraceMissing("Lua_UnCompress7z", source);
-            return PushResult(L, count, false);
-        }
+        if (!RequirePath("Lua_UnCompress7z", source)) return PushResult(L, count, false);
         TraceLine(L"UnCompress %ls to %ls .\r\n", source.c_str(), folder.c_str());
         result = extractor.ExtractFromFile(source, folder);
     } else {

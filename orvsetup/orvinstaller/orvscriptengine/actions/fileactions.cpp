@@ -46,10 +46,7 @@ int Lua_CreateDirectory(lua_State* L) {
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (PathExists(path)) return PushFlag(L, true);
     ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    if (!PathExists(path)) {
-        TraceMissing("Lua_CreateDirectory", path);
-        return PushFlag(L, false);
-    }
+    if (!RequirePath("Lua_CreateDirectory", path)) return PushFlag(L, false);
     TraceLine(L"Create Directory %ls!\r\n", path.c_str());
     return PushFlag(L, true);
 }
@@ -59,10 +56,7 @@ int CopyOrMove(lua_State* L, UINT operation) {
     const char* action = copy ? "Lua_CopyFile" : "Lua_MoveFile";
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
-    if (!PathExists(source)) {
-        TraceMissing(action, source);
-        return PushFlag(L, false);
-    }
+    if (!RequirePath(action, source)) return PushFlag(L, false);
     const int code = ShellOperation(operation, source, destination, copy ? kCopyFlags : kQuietFlags);
     const wchar_t* verb = copy ? L"Copy" : L"Move";
     if (code == 0) {
@@ -83,10 +77,7 @@ int Lua_MoveFile(lua_State* L) { return CopyOrMove(L, FO_MOVE); }
 int Lua_RenameFile(lua_State* L) {
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
-    if (!PathExists(source)) {
-        TraceMissing("Lua_RenameFile", source);
-        return PushFlag(L, false);
-    }
+    if (!RequirePath("Lua_RenameFile", source)) return PushFlag(L, false);
     const bool moved = ::MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     TraceLine(moved ? L"MoveFile %ls to %ls !" : L"MoveFile %ls to %ls failed!", source.c_str(), destination.c_str());
     return PushFlag(L, moved);

@@ -209,10 +209,7 @@ int Lua_RegSvr32(lua_State* L) {
     OleInit ole;
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!PathExists(path)) {
-        TraceMissing("Lua_RegSvr32", path);
-        return PushFlag(L, false);
-    }
+    if (!RequirePath("Lua_RegSvr32", path)) return PushFlag(L, false);
     UniqueHModule module(::LoadLibraryExW(path.c_str(), nullptr,
                                           LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
     if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER)  // a system without those search flags
@@ -234,10 +231,7 @@ int Lua_RegistDll(lua_State* L) {
     OleInit ole;
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    if (!PathExists(path)) {
-        TraceMissing("Lua_RegistDll", path);
-        return PushFlag(L, false);
-    }
+    if (!RequirePath("Lua_RegistDll", path)) return PushFlag(L, false);
     const bool started = StartCommandLine(WindowsProgram(L"regsvr32.exe", true),
                                           L"regsvr32 " + ArgText(L, 2) + L" \"" + path + L"\"", SW_HIDE);
     if (!started) TraceLine(L"reg failed!!! %d", static_cast<int>(::GetLastError()));
