@@ -90,6 +90,25 @@ TEST(LuaHeap, HookAndCallbackReportOutOfMemoryAtEveryAllocation) {
     }), 10);
 }
 
+// Bridge objects and DLL calls: a module is never left loaded by a lookup that ran out of memory.
+TEST(LuaHeap, BridgeObjectsAndModuleLookupsReportOutOfMemoryAtEveryAllocation) {
+    EXPECT_GT(FailEachAllocationInTurn([] {
+        const int result = RunScript(
+            "local b = RawBuffer.New(64) local w = WString.New(nil, 'abc') .. AString.New(nil, 'x')"
+            " local m = GLibTab['orvbridgetest.dll'] local f = m:Get('StdArgs2', 'uint') f(b, w)"
+            " local d = DllManager.Load('orvbridgetest.dll') d:UnLoad()");
+        if (result == 0) {
+            EXPECT_EQ(TraceCapture::Lines().at(0), L"qz not enough memory\r\n");
+        }
+        // The cached module is released whether or not the script got that far.
+        Heap().FailAfter(0);
+        EXPECT_EQ(RunScript("local m = rawget(GLibTab, 'orvbridgetest.dll')"
+                            " if m then m:UnLoad() GLibTab['orvbridgetest.dll'] = nil end"), 1);
+        return result == 1;
+    }), 5);
+    EXPECT_EQ(::GetModuleHandleW(L"orvbridgetest.dll"), nullptr);
+}
+
 int g_destroyed = 0;
 
 struct CountsDestruction {

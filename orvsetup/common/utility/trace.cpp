@@ -56,6 +56,8 @@ void TraceLine(const wchar_t* format, ...) {
     va_end(args);
 }
 
+void TraceRaw(const wchar_t* text) { g_writer(text ? text : L""); }
+
 void FailureTrailer(const wchar_t* message, const wchar_t* sourceFile, int sourceLine, unsigned long error) {
     if (!message) message = L"";
     TraceLine(L"%lsqz file:%ls\r\n", message, sourceFile);

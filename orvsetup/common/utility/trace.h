@@ -18,6 +18,9 @@ void TraceLineV(const wchar_t* format, va_list args);
 // terminator. Kept apart from the output so the cutting rules can be checked.
 size_t FormatTraceLine(wchar_t (&buffer)[kTraceBufferUnits], const wchar_t* format, va_list args);
 
+// Writes `text` as it stands, without the tag, through the same writer as TraceLine.
+void TraceRaw(const wchar_t* text);
+
 // Where finished lines go: OutputDebugStringW unless replaced (tests capture lines this way).
 using TraceWriter = void (*)(const wchar_t* line);
 TraceWriter SetTraceWriter(TraceWriter writer);  // returns the previous writer; null restores the default

@@ -3,6 +3,10 @@
 
 #include <vector>
 
+#include "bridge/dllmanager.h"
+#include "bridge/rawbuffer.h"
+#include "bridge/stringobjects.h"
+
 namespace orv {
 namespace {
 
@@ -11,9 +15,13 @@ struct BridgeModule {
     lua_CFunction opener;
 };
 
-// The string, raw-buffer and DLL-manager types register here in that order as they are built.
 const std::vector<BridgeModule>& BridgeModules() {
-    static const std::vector<BridgeModule> modules;
+    static const std::vector<BridgeModule> modules = {
+        {"AString", OpenAString},
+        {"WString", OpenWString},
+        {"RawBuffer", OpenRawBuffer},
+        {"DllManager", OpenDllManager},
+    };
     return modules;
 }
 
@@ -26,6 +34,7 @@ void InstallRequiredModule(lua_State* L, const char* name, lua_CFunction opener)
 
 void InstallBridge(lua_State* L) {
     for (const BridgeModule& module : BridgeModules()) InstallRequiredModule(L, module.name, module.opener);
+    InstallGLibTab(L);
 }
 
 }  // namespace orv

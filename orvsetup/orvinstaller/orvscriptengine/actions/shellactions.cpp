@@ -12,6 +12,7 @@
 
 #include "../actionargs.h"
 #include "../pathexpand.h"
+#include "utility/libraryload.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -210,10 +211,7 @@ int Lua_RegSvr32(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (!RequirePath("Lua_RegSvr32", path)) return PushFlag(L, false);
-    UniqueHModule module(::LoadLibraryExW(path.c_str(), nullptr,
-                                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
-    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER)  // a system without those search flags
-        module.Reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    UniqueHModule module(LoadLibraryBesideItsImports(path.c_str()));
     if (!module) {
         const DWORD error = ::GetLastError();
         TraceLine(L"Fun:%ls, Description: LoadLibrary %ls Failed!\r\n", L"Lua_RegSvr32", path.c_str());
