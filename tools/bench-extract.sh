@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Extraction benchmark: the setup unpacking its embedded payload against the decoder's own reference
-# extractor unpacking the same archive from a file (same architecture, same Wine), and native 7zz.
+# extractor unpacking the same archive from a file (same architecture, same Wine), and native 7zz; and the
+# setup's silent install of it against an NSIS installer of the same payload.
 # Wall time and peak resident set, medians of ORV_BENCH_RUNS (default 5) runs.
 # usage: tools/bench-extract.sh BUILD_ROOT ARCH... (BUILD_ROOT holds one build folder per architecture)
 set -euo pipefail
@@ -113,5 +114,18 @@ for archive in solid bcj2; do
       "reference extractor, file" "$t_ref" "$m_ref" "native 7zz (Linux)" "$t_native" "$m_native"
     echo "  [$arch] setup / reference time:   $(ratio "$t_setup" "$t_ref")  (goal: at most 1.05)"
     echo "  [$arch] setup / reference memory: $(ratio "$m_setup" "$m_ref")  (goal: at most 1.00)"
+    if [ "$archive" = solid ]; then
+      # The same payload installed silently by an NSIS installer of the same architecture.
+      nsis="$work/nsis-$arch.exe"
+      target=x86-unicode
+      [ "$arch" = x86_64 ] && target=amd64-unicode
+      if [ ! -f "$nsis" ] || [ "$nsis" -ot "$payload/.complete" ] || [ "$nsis" -ot "$repo/bench/payload.nsi" ]; then
+        echo "bench: building the NSIS reference for $arch (this takes a while once)" >&2
+        makensis -V1 "-XTarget $target" "-XOutFile $nsis" "-DPAYLOAD=$payload" "$repo/bench/payload.nsi" >&2
+      fi
+      read -r t_nsis m_nsis < <(measure "NSIS ($arch)" "$dest" "$here/wine-run.sh" "$nsis" /S "/D=$ORVBENCH_DEST")
+      printf '  %-32s %6s s %8s MB peak\n' "NSIS installer, silent" "$t_nsis" "$m_nsis"
+      echo "  [$arch] setup / NSIS install time:  $(ratio "$t_setup" "$t_nsis")  (goal: at most 0.60)"
+    fi
   done
 done
