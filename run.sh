@@ -5,8 +5,9 @@
 #   ./run.sh demo                      build both setups, run the one this machine can run, with its trace
 #   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #   ./run.sh build                     set-up and build only
-#   ./run.sh setup [--arch A] PRODUCT_DIR OUT.exe
-#                                      build one setup executable (A: i686, the default, or x86_64)
+#   ./run.sh setup [--arch A] [--payload DIR] PRODUCT_DIR... OUT.exe
+#                                      build one setup executable (A: i686, the default, or x86_64); a later
+#                                      product folder overrides an earlier one file by file
 #   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
 #   ./run.sh bench                     start-to-exit benchmarks against reference programs, per architecture
 #
@@ -174,12 +175,25 @@ case "$cmd" in
     ;;
   setup)
     arch=i686
-    if [ "${1:-}" = --arch ]; then arch=${2:-}; shift 2 || true; fi
+    payload=()
+    while [ $# -gt 0 ]; do
+      case "$1" in
+        --arch) arch=${2:-}; shift 2 || true ;;
+        --payload) [ -d "${2:-}" ] || die "--payload takes a folder"; payload=(--payload "$2"); shift 2 ;;
+        *) break ;;
+      esac
+    done
     case "$arch" in i686|x86_64) ;; *) die "--arch takes i686 or x86_64" ;; esac
-    [ $# -eq 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] PRODUCT_DIR OUT.exe" >&2; exit 2; }
+    [ $# -ge 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] [--payload DIR] PRODUCT_DIR... OUT.exe" >&2; exit 2; }
+    out=${!#}
+    products=()
+    for dir in "${@:1:$#-1}"; do
+      [ -d "$dir" ] || die "$dir is not a product folder"
+      products+=(--product "$dir")
+    done
     build_all "$arch" >/dev/null
-    python3 "$root/tools/mksetup.py" --env "$build/$arch/mksetup/mksetup.env" --product "$1" "$2"
-    log "wrote $2 ($arch)"
+    python3 "$root/tools/mksetup.py" --env "$build/$arch/mksetup/mksetup.env" "${products[@]}" "${payload[@]}" "$out"
+    log "wrote $out ($arch)"
     ;;
   trace)
     [ $# -ge 1 ] || { echo "usage: ./run.sh trace PROGRAM.exe [ARGS...]" >&2; exit 2; }
@@ -199,7 +213,7 @@ case "$cmd" in
     "$root/tools/bench-extract.sh" "$build" $archs
     ;;
   *)
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,/^set /p' "$0" | grep '^#' | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
