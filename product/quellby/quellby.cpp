@@ -57,16 +57,16 @@ void ProgramFolder(wchar_t* folder, DWORD size) {
 wchar_t g_text[MAX_PATH + 128];
 quellby::ScopedGdiObject g_font;
 
-void AppendText(const wchar_t* part) {
+void AppendText(const wchar_t* piece) {
     const size_t used = wcslen(g_text);
-    wcsncat(g_text, part, ARRAYSIZE(g_text) - 1 - used);
+    wcsncat(g_text, piece, ARRAYSIZE(g_text) - 1 - used);
 }
 
 void ComposeText(const StartOptions& options) {
     wchar_t folder[MAX_PATH];
     ProgramFolder(folder, MAX_PATH);
-    for (const wchar_t* part : {kDisplayName, L" 已安装\n版本 ", kVersion, L"\n", static_cast<const wchar_t*>(folder)})
-        AppendText(part);
+    for (const wchar_t* piece : {kDisplayName, L" 已安装\n版本 ", kVersion, L"\n", static_cast<const wchar_t*>(folder)})
+        AppendText(piece);
     if (options.fromMenu) AppendText(L"\n从开始菜单启动");
     if (options.withWindows) AppendText(L"\n随 Windows 启动");
 }
