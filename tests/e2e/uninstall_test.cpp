@@ -1,0 +1,244 @@
+// Uninstall.exe with the sample product's uninstall chunks, on a prepared install folder: what a silent
+// run removes, the reason report, the run through its temporary copy, and the ways it stops early.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "e2etest.h"
+#include "fsutil.h"
+#include "regutil.h"
+#include "windowprobe.h"
+
+namespace orv {
+namespace test {
+namespace {
+
+const std::wstring kProductKey = L"SOFTWARE\\Quellby";
+const std::wstring kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quellby";
+const std::wstring kProductName = L"奎比桌面";
+
+std::wstring Fixture(const std::wstring& name) { return ExeDirectory() + L"\\uninstall-fixture\\" + name; }
+
+bool CopyFixture(const std::wstring& name, const std::wstring& folder) {
+    return ::CopyFileW(Fixture(name).c_str(), (folder + L"\\" + name).c_str(), FALSE) != FALSE;
+}
+
+std::wstring SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    return ::SHGetSpecialFolderPathW(nullptr, path, csidl, TRUE) ? path : L"";
+}
+
+std::wstring QuickLaunchLink(const std::wstring& name) {
+    return SpecialFolder(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch\\" + name + L".lnk";
+}
+
+// A shortcut file as the setup makes it (its content does not matter here), with its folder.
+bool PlaceLink(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    const int made = ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    return (made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) && WriteFileBytes(path, "link");
+}
+
+// An installation as the setup leaves it: the chunks, the helper DLL, product files, the registry keys and
+// a Quick Launch shortcut. The keys and shortcuts are removed again when the object goes away.
+class Installation {
+public:
+    Installation() : dir_(L"orvuninst") {
+        ok_ = dir_.Ok() && CopyFixture(L"Uninst.dar0", Path()) && CopyFixture(L"Uninst.dar1", Path()) &&
+              CopyFixture(L"func_helper.dll", Path()) && CopyFixture(L"Uninstall.exe", Path()) &&
+              WriteFileBytes(dir_.Sub(L"Quellby.exe"), "program") && ::CreateDirectoryW(dir_.Sub(L"data").c_str(), nullptr) &&
+              WriteFileBytes(dir_.Sub(L"data\\settings.ini"), "[x]") &&
+              RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"AppPath", Path()) &&
+              RegWriteDword(HKEY_CURRENT_USER, kProductKey, L"UnionId", 1234) &&
+              RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", Path()) &&
+              PlaceLink(QuickLaunchLink(kProductName));
+    }
+    ~Installation() {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeAt(root, kProductKey);
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kUninstallKey);
+        ::DeleteFileW(QuickLaunchLink(kProductName).c_str());
+    }
+    bool Ok() const { return ok_; }
+    const std::wstring& Path() const { return dir_.Path(); }
+    bool Untouched() const {
+        return FileExists(dir_.Sub(L"data\\settings.ini")) && FileExists(dir_.Sub(L"Uninst.dar1")) &&
+               RegKeyExists(HKEY_LOCAL_MACHINE, kProductKey) && RegKeyExists(HKEY_CURRENT_USER, kProductKey) &&
+               RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) && FileExists(QuickLaunchLink(kProductName));
+    }
+    // What the uninstaller should have removed and did not; empty when everything is gone.
+    std::string Leftovers() const {
+        std::string left;
+        if (DirExists(Path())) left += " install-folder";
+        if (RegKeyExists(HKEY_LOCAL_MACHINE, kProductKey)) left += " HKLM-product-key";
+        if (RegKeyExists(HKEY_CURRENT_USER, kProductKey)) left += " HKCU-product-key";
+        if (RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) left += " uninstall-key";
+        if (FileExists(QuickLaunchLink(kProductName))) left += " quick-launch-link";
+        return left;
+    }
+
+private:
+    TempDir dir_;
+    bool ok_ = false;
+};
+
+// The uninstaller as its own temporary copy would run: outside the install folder, told where that is.
+SetupResult RunCopy(const Installation& install, const TempDir& runner, std::vector<std::wstring> args) {
+    args.push_back(L"/_from:" + install.Path());
+    return RunSetup(runner.Sub(L"Uninstall.exe"), args, kRunTimeoutMs);
+}
+
+// A JSON string literal at `text[*pos]` (the opening quote), decoded; false when it is not valid JSON.
+bool ReadJsonString(const std::string& text, size_t* pos, std::string* out) {
+    if (*pos >= text.size() || text[*pos] != '"') return false;
+    out->clear();
+    for (size_t i = *pos + 1; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"') {
+            *pos = i + 1;
+            return true;
+        }
+        if (c < 0x20) return false;
+        if (c != '\\') {
+            out->push_back(static_cast<char>(c));
+            continue;
+        }
+        if (++i >= text.size()) return false;
+        const std::string simple = "\"\\/bfnrt", decoded = "\"\\/\b\f\n\r\t";
+        const size_t k = simple.find(text[i]);
+        if (k != std::string::npos) {
+            out->push_back(decoded[k]);
+        } else if (text[i] == 'u' && i + 4 < text.size()) {
+            const unsigned long unit = std::stoul(text.substr(i + 1, 4), nullptr, 16);
+            if (unit >= 0x80) return false;  // the script escapes control characters only
+            out->push_back(static_cast<char>(unit));
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+void SkipSpace(const std::string& text, size_t* pos) {
+    while (*pos < text.size() && (text[*pos] == ' ' || text[*pos] == '\t' || text[*pos] == '\r' || text[*pos] == '\n')) ++*pos;
+}
+
+// {"uninstreasonid":N, "uninstsuggest":"...","contact":"..."} parsed as JSON; false when it is not valid.
+bool ParseReason(const std::string& text, int* id, std::string* suggest, std::string* contact) {
+    size_t pos = 0;
+    SkipSpace(text, &pos);
+    if (pos >= text.size() || text[pos++] != '{') return false;
+    const char* keys[] = {"uninstreasonid", "uninstsuggest", "contact"};
+    for (int field = 0; field < 3; ++field) {
+        std::string key;
+        SkipSpace(text, &pos);
+        if (!ReadJsonString(text, &pos, &key) || key != keys[field]) return false;
+        SkipSpace(text, &pos);
+        if (pos >= text.size() || text[pos++] != ':') return false;
+        SkipSpace(text, &pos);
+        if (field == 0) {
+            const size_t start = pos;
+            while (pos < text.size() && isdigit(static_cast<unsigned char>(text[pos]))) ++pos;
+            if (pos == start) return false;
+            *id = std::stoi(text.substr(start, pos - start));
+        } else if (!ReadJsonString(text, &pos, field == 1 ? suggest : contact)) {
+            return false;
+        }
+        SkipSpace(text, &pos);
+        if (pos >= text.size() || text[pos++] != (field == 2 ? '}' : ',')) return false;
+    }
+    SkipSpace(text, &pos);
+    return pos == text.size();
+}
+
+TEST(Uninstaller, SilentRunRemovesFilesKeysAndShortcutsAndRunsEveryHook) {
+    Installation install;
+    TempDir runner(L"orvuncopy");
+    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+    ASSERT_TRUE(install.Untouched());
+
+    const SetupResult r = RunCopy(install, runner, {L"/S"});
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"script_version:1.0.2.55", L"union_id=1234", L"HKLM\\" + kProductKey,
+                                       L"HKCU\\" + kProductKey, L"HKLM\\" + kUninstallKey,
+                                       L"ORVScriptEngine::DeleteDirectoriesEx " + install.Path(), L"-----install----"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"uninstreason:"));  // no contact text: no reason report
+    EXPECT_EQ(install.Leftovers(), "");
+    // The running program cannot delete its own file; it set the file aside instead of asking.
+    EXPECT_FALSE(FileExists(runner.Sub(L"Uninstall.exe")));
+}
+
+TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
+    Installation install;
+    TempDir runner(L"orvuncopy");
+    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+
+    const SetupResult r = RunCopy(install, runner, {L"/S", L"/vote:4,2", L"/suggest:too \"slow\" /r/nat C:\\dir\x01 end",
+                                                    L"/contact:me\\\"x\" @ host\t1"});
+    ASSERT_TRUE(EndedWith(r, 1));
+    const std::wstring marker = L"uninstreason:";
+    const int at = IndexOf(r.lines, marker);
+    ASSERT_GE(at, 0) << r.Describe();
+    const std::wstring line = StripTag(r.lines[at]);
+    const std::string json = ToUtf8(line.substr(line.find(marker) + marker.size()));
+    int id = -1;
+    std::string suggest, contact;
+    ASSERT_TRUE(ParseReason(json, &id, &suggest, &contact)) << json;
+    EXPECT_EQ(id, 2);  // the first checked box
+    EXPECT_EQ(suggest, "too\"slow\"atC:\\dir\x01" "end");
+    EXPECT_EQ(contact, "me\\\"x\"@host1");
+    EXPECT_EQ(install.Leftovers(), "");
+}
+
+TEST(Uninstaller, StartedFromTheInstallFolderRunsACopyAndEndsWithItsExitCode) {
+    Installation install;
+    ASSERT_TRUE(install.Ok());
+    wchar_t tempPath[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(MAX_PATH, tempPath), 0u);
+    auto copiesInTemp = [&tempPath] {
+        int count = 0;
+        WIN32_FIND_DATAW found;
+        HANDLE find = ::FindFirstFileW((std::wstring(tempPath) + L"Uninstall_*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) return count;
+        do ++count; while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+        return count;
+    };
+    const int copiesBefore = copiesInTemp();
+
+    const SetupResult r = RunSetup(install.Path() + L"\\Uninstall.exe", {L"/S"}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_EQ(install.Leftovers(), "");
+    EXPECT_EQ(copiesInTemp(), copiesBefore);  // the copy and its set-aside file are deleted once it has ended
+}
+
+TEST(Uninstaller, CancelKeepsTheInstallationAndAMissingChunkStopsWithZero) {
+    Installation install;
+    TempDir runner(L"orvuncopy");
+    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+
+    SetupProcess run;
+    ASSERT_TRUE(run.Start(runner.Sub(L"Uninstall.exe"), {L"/_from:" + install.Path()}));
+    HWND box = WaitForMessageBox(run.ProcessId(), kRunTimeoutMs);
+    ASSERT_NE(box, nullptr) << DescribeWindows(run.ProcessId());
+    MessageBoxContent content;
+    EXPECT_TRUE(ReadMessageBox(box, &content));
+    EXPECT_EQ(content.text, L"确定要完全移除 " + kProductName + L" 及其所有组件吗？");
+    EXPECT_TRUE(AnswerMessageBox(box, IDCANCEL));
+    EXPECT_TRUE(EndedWith(run.Finish(kRunTimeoutMs), 2));
+    EXPECT_TRUE(install.Untouched());
+
+    ASSERT_TRUE(::DeleteFileW((install.Path() + L"\\Uninst.dar1").c_str()));
+    const SetupResult r = RunCopy(install, runner, {L"/S"});
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"cannot open " + install.Path() + L"\\Uninst.dar1"));
+    EXPECT_TRUE(LacksLine(r.lines, L"script_version:"));
+    EXPECT_TRUE(FileExists(install.Path() + L"\\data\\settings.ini"));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace orv
