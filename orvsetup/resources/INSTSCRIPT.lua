@@ -486,9 +486,10 @@ function ORVSE_OnInstall()
 
   if StartMenuShortcutChk then
     local name = global_product_name
-    Lua_CreateShortcut(main_app_fullpath, string.format("%s\\%s\\%s.lnk", "%COMMPROGRAMS%", name, name), "/menu")
+    -- The arguments are written only when a description argument follows (nil: none).
+    Lua_CreateShortcut(main_app_fullpath, string.format("%s\\%s\\%s.lnk", "%COMMPROGRAMS%", name, name), "/menu", nil)
     Lua_CreateShortcut(global_install_path .. "\\Uninstall.exe",
-                       string.format("%s\\%s\\卸载%s.lnk", "%COMMPROGRAMS%", name, name), "")
+                       string.format("%s\\%s\\卸载%s.lnk", "%COMMPROGRAMS%", name, name), "", nil)
     set_product_dword("StartMenuShortcutChk", 1)
   else
     set_product_dword("StartMenuShortcutChk", 0)

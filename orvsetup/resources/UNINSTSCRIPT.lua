@@ -315,6 +315,8 @@ function doUninstall()
     log(key[1] .. "\\" .. key[2])
     Lua_RegDel(key[1], key[2])
   end
+  -- The install wrote a start-with-Windows value that names the program about to be deleted.
+  Lua_RegDel("HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Quellby")
 
   Lua_DelFileRecursiveEx(global_install_path, on_delete_error)
   if del_folder ~= temp_folder then

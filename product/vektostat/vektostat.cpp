@@ -59,9 +59,9 @@ VEKTOSTAT_API void WINAPI stat_install_addr(const wchar_t* host, int port) {
     g_settings.port = host ? port : 0;
 }
 
-// TRUE when an address is set and Winsock is ready.
+// TRUE when Winsock is ready. The address may be set before or after: the install report sets it first,
+// the uninstall report afterwards; a report without one is not sent.
 VEKTOSTAT_API BOOL WINAPI stat_init(void) {
-    if (!HasAddress()) return FALSE;
     if (!g_winsock) {
         auto session = std::make_unique<quellby::WinsockSession>();
         if (!session->Ok()) return FALSE;

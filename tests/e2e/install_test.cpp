@@ -1,0 +1,436 @@
+// The sample product installed silently by its own setup, and removed again by its uninstaller: files,
+// registry, shortcuts, the search service and the statistics reports, as a user's machine would see them.
+// The suite's name ends in Wow64 so that the 32-bit setup also runs in a 64-bit prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2etest.h"
+#include "fsutil.h"
+#include "regutil.h"
+#include "reportlistener.h"
+#include "windowprobe.h"
+#include "utility/uniquehandle.h"
+
+namespace orv {
+namespace test {
+namespace {
+
+constexpr unsigned short kReportPort = 8100;
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quellby";
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quellby";
+constexpr wchar_t kEmulationKey[] =
+    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kProductName[] = L"奎比桌面";
+constexpr DWORD kInstallTimeoutMs = 90000;
+
+std::wstring SilentSetup() { return TestSetup(L"sample_silent"); }
+
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+// The version Windows reports without compatibility shims (the prefix's configured version under Wine).
+bool IsWindows7() {
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto get = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{sizeof(version)};
+    return get && get(&version) == 0 && version.dwMajorVersion == 6 && version.dwMinorVersion == 1;
+}
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring Expanded(const wchar_t* text) {
+    wchar_t path[MAX_PATH] = {};
+    ::ExpandEnvironmentStringsW(text, path, MAX_PATH);
+    return path;
+}
+
+// Where a silent install goes by default: the Program Files folder of the setup's own bitness. Wine
+// gives a 64-bit program started by another one the 32-bit "ProgramFiles" value, so the 64-bit build
+// may also land in the x86 folder there.
+std::vector<std::wstring> DefaultInstallFolders() {
+    if (IsWow64()) return {Expanded(L"%ProgramFiles(x86)%\\Quellby")};
+    std::vector<std::wstring> folders = {Expanded(L"%ProgramFiles%\\Quellby")};
+    if (sizeof(void*) == 8) folders.push_back(Expanded(L"%ProgramFiles(x86)%\\Quellby"));
+    return folders;
+}
+
+// The folder a run traced as its install path.
+std::wstring TracedInstallPath(const SetupResult& r) {
+    const std::wstring tag = L"qz InstallPath:";
+    for (const std::wstring& line : r.lines)
+        if (line.compare(0, tag.size(), tag) == 0) return line.substr(tag.size());
+    return L"";
+}
+
+// Type and bytes of a registry value in the program's own view; false when it is missing.
+bool ReadValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* type, std::vector<BYTE>* data) {
+    RegKey k;
+    if (k.Open(root, key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    if (::RegQueryValueExW(k.Get(), name.c_str(), nullptr, type, nullptr, &size) != ERROR_SUCCESS) return false;
+    data->resize(size);
+    return ::RegQueryValueExW(k.Get(), name.c_str(), nullptr, type, data->data(), &size) == ERROR_SUCCESS;
+}
+
+// "" when the value has the type and data; else what differs.
+std::string CheckValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+                       const std::wstring& text, DWORD number) {
+    DWORD actualType = 0;
+    std::vector<BYTE> data;
+    const std::string where = ToUtf8(key + L"\\" + name);
+    if (!ReadValue(root, key, name, &actualType, &data)) return where + " missing; ";
+    if (actualType != type) return where + " has type " + std::to_string(actualType) + "; ";
+    if (type == REG_DWORD) {
+        DWORD value = 0;
+        memcpy(&value, data.data(), data.size() < 4 ? data.size() : 4);
+        return value == number ? "" : where + " = " + std::to_string(value) + "; ";
+    }
+    if (type == REG_SZ) {
+        const std::wstring value(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2);
+        const std::wstring trimmed = value.substr(0, value.find(L'\0'));
+        return trimmed == text ? "" : where + " = " + ToUtf8(trimmed) + "; ";
+    }
+    return data == std::vector<BYTE>{0} ? "" : where + " has other binary data; ";
+}
+
+std::wstring LinkArguments(const std::wstring& link) {
+    ComInit com;
+    ComRef<IShellLinkW> shellLink;
+    ComRef<IPersistFile> file;
+    wchar_t arguments[1024] = L"?";
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shellLink.Put())) &&
+        SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, file.Put())) && SUCCEEDED(file->Load(link.c_str(), STGM_READ)))
+        shellLink->GetArguments(arguments, 1024);
+    return arguments;
+}
+
+DWORD ServiceState(const wchar_t* name) {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return 0;
+    UniqueServiceHandle service(::OpenServiceW(manager.Get(), name, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    if (!service || !::QueryServiceStatus(service.Get(), &status)) return 0;
+    return status.dwCurrentState;
+}
+
+void RemoveService(const wchar_t* name) {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueServiceHandle service(manager ? ::OpenServiceW(manager.Get(), name, SERVICE_ALL_ACCESS) : nullptr);
+    if (!service) return;
+    SERVICE_STATUS status{};
+    ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    ::DeleteService(service.Get());
+}
+
+// A machine without the product: no registry trees, folder, links or service from an earlier run.
+void RemoveProduct(const std::wstring& folder) {
+    RemoveService(L"quellbyss");
+    RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kProductKey);
+    RegDeleteTreeAt(HKEY_CURRENT_USER, kProductKey);
+    RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RemoveTree(folder);
+    RemoveTree(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\" + kProductName);
+    ::DeleteFileW((KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + kProductName + L".lnk").c_str());
+    RegKey run;
+    if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE) == ERROR_SUCCESS) ::RegDeleteValueW(run.Get(), L"Quellby");
+}
+
+// The setup's own copy of a chunk resource.
+std::string ChunkOf(const std::wstring& setup, const wchar_t* name) {
+    UniqueHModule module(::LoadLibraryExW(setup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    HRSRC resource = module ? ::FindResourceW(module.Get(), name, L"LUA") : nullptr;
+    HGLOBAL loaded = resource ? ::LoadResource(module.Get(), resource) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, ::SizeofResource(module.Get(), resource)) : std::string();
+}
+
+std::vector<std::wstring> PayloadFiles() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(::FindFirstFileW((ExeDirectory() + L"\\" ORV_SAMPLE_PAYLOAD L"\\*").c_str(), &found));
+    if (!search) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileW(search.Get(), &found));
+    return names;
+}
+
+std::string Report(const char* kind) {
+    return std::string("kind=") + kind + "&unionid=1001&appid=22&version=3.0.0.32&level=2";
+}
+
+class SampleInstallWow64 : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveProduct(); }
+    void TearDown() override { RemoveProduct(); }
+
+    static void RemoveProduct() {
+        for (const std::wstring& folder : DefaultInstallFolders()) test::RemoveProduct(folder);
+    }
+
+    std::wstring folder_;  // where the main test's install went
+};
+
+TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemovesIt) {
+    ReportListener reports(kReportPort);
+    ASSERT_TRUE(reports.Ok()) << "port " << kReportPort << " is taken";
+
+    const SetupResult r = RunSetup(SilentSetup(), {L"/s"}, kInstallTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    folder_ = TracedInstallPath(r);
+    const std::vector<std::wstring> defaults = DefaultInstallFolders();
+    ASSERT_NE(std::find(defaults.begin(), defaults.end(), folder_), defaults.end()) << ToUtf8(folder_);
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"script_version:1.0.2.57", L"start ss install!", L"InstallPath:" + folder_,
+                                       L"start install report info", L"http://127.0.0.1:8100/api/InstallStat"}))
+        << r.Describe();
+
+    // Every payload file, and the uninstaller's two chunks exactly as the setup carries them.
+    const std::vector<std::wstring> payload = PayloadFiles();
+    ASSERT_GE(payload.size(), 7u);
+    for (const std::wstring& name : payload) EXPECT_TRUE(FileExists(folder_ + L"\\" + name)) << ToUtf8(name);
+    std::string dar0, dar1;
+    ASSERT_TRUE(ReadFileBytes(folder_ + L"\\Uninst.dar0", &dar0));
+    ASSERT_TRUE(ReadFileBytes(folder_ + L"\\Uninst.dar1", &dar1));
+    EXPECT_EQ(dar0, ChunkOf(SilentSetup(), L"GLOBAL_VAR.LUAC"));
+    EXPECT_EQ(dar1, ChunkOf(SilentSetup(), L"UNINSTSCRIPT.LUAC"));
+
+    // The registry rows, in the program's own view.
+    const HKEY lm = HKEY_LOCAL_MACHINE, cu = HKEY_CURRENT_USER;
+    const std::wstring product = IsWow64() ? L"Quellby64.exe" : L"Quellby.exe";
+    const DWORD ie = IsWindows7() ? 8000 : 11000;
+    struct Row {
+        HKEY root;
+        const wchar_t* key;
+        std::wstring name;
+        DWORD type;
+        std::wstring text;
+        DWORD number;
+    };
+    const std::vector<Row> rows = {
+        {lm, kProductKey, L"AppPath", REG_SZ, folder_, 0},
+        {lm, kProductKey, L"UnionId", REG_DWORD, L"", 1001},
+        {lm, kProductKey, L"OEMUnionId", REG_DWORD, L"", 1000},
+        {lm, kProductKey, L"OemID", REG_DWORD, L"", 1},
+        {lm, kProductKey, L"UserID", REG_BINARY, L"", 0},
+        {cu, kProductKey, L"AppPath", REG_SZ, folder_, 0},
+        {cu, kProductKey, L"UnionId", REG_DWORD, L"", 1001},
+        {cu, kProductKey, L"OEMUnionId", REG_DWORD, L"", 1000},
+        {cu, kProductKey, L"OemID", REG_DWORD, L"", 1},
+        {cu, kProductKey, L"UserID", REG_BINARY, L"", 0},
+        {cu, kProductKey, L"Version", REG_DWORD, L"", 300000032},
+        {cu, kProductKey, L"DisplayVersion", REG_SZ, L"3.0.0.32", 0},
+        {cu, kProductKey, L"WpDisplayVersion", REG_SZ, L"3.0.0.32", 0},
+        {cu, kProductKey, L"SearchDisplayVersion", REG_SZ, L"3.0.0.32", 0},
+        {cu, kProductKey, L"wpupdate", REG_DWORD, L"", 1},
+        {cu, kProductKey, L"SearchHtmlUpdate", REG_DWORD, L"", 1},
+        {cu, kProductKey, L"InstallForService", REG_DWORD, L"", 1},
+        {lm, kUninstallKey, L"DisplayIcon", REG_SZ, folder_ + L"\\Quellby.exe", 0},
+        {lm, kUninstallKey, L"DisplayName", REG_SZ, kProductName, 0},
+        {lm, kUninstallKey, L"DisplayVersion", REG_SZ, L"3.0.0.32", 0},
+        {lm, kUninstallKey, L"EstimatedSize", REG_DWORD, L"", 56640},
+        {lm, kUninstallKey, L"NoModify", REG_DWORD, L"", 1},
+        {lm, kUninstallKey, L"NoRepair", REG_DWORD, L"", 1},
+        {lm, kUninstallKey, L"Publisher", REG_SZ, L"奎比网络科技有限公司", 0},
+        {lm, kUninstallKey, L"UninstallString", REG_SZ, folder_ + L"\\Uninstall.exe", 0},
+        {lm, kUninstallKey, L"InstallLocation", REG_SZ, folder_, 0},
+        {cu, kEmulationKey, product, REG_DWORD, L"", ie},
+        {lm, kEmulationKey, product, REG_DWORD, L"", ie},
+        {cu, kEmulationKey, L"QuellbyWallpaper.exe", REG_DWORD, L"", ie},
+        {lm, kEmulationKey, L"QuellbyWallpaper.exe", REG_DWORD, L"", ie},
+        {cu, kProductKey, L"StartMenuShortcutChk", REG_DWORD, L"", 1},
+        {cu, kProductKey, L"SearchRunWithDesktop", REG_DWORD, L"", 1},
+        {cu, kRunKey, L"Quellby", REG_SZ, folder_ + L"\\Quellby.exe /startup system", 0},
+    };
+    std::string wrong;
+    for (const Row& row : rows) wrong += CheckValue(row.root, row.key, row.name, row.type, row.text, row.number);
+    EXPECT_EQ(wrong, "");
+    DWORD type = 0;
+    std::vector<BYTE> date;
+    EXPECT_TRUE(ReadValue(lm, kUninstallKey, L"InstallDate", &type, &date) && type == REG_SZ && date.size() == 18);
+
+    const std::wstring programs = KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\" + kProductName;
+    EXPECT_EQ(LinkArguments(programs + L"\\" + kProductName + L".lnk"), L"/menu");
+    EXPECT_TRUE(FileExists(programs + L"\\卸载" + kProductName + L".lnk"));
+    EXPECT_EQ(ServiceState(L"quellbyss"), static_cast<DWORD>(SERVICE_RUNNING));
+
+    ASSERT_TRUE(reports.WaitFor(1, 1, 5000));
+    EXPECT_EQ(reports.Datagrams().at(0), Report("1"));
+    EXPECT_EQ(reports.Posts().at(0).requestLine, "POST /api/InstallStat HTTP/1.0");
+    EXPECT_EQ(reports.Posts().at(0).body, Report("1"));
+
+    // The uninstaller, started from the install folder, removes everything the setup wrote and reports
+    // why, as JSON also when the texts hold quotes and backslashes.
+    reports.Clear();
+    const SetupResult u = RunSetup(folder_ + L"\\Uninstall.exe",
+                                   {L"/S", L"/vote:4,2", L"/contact:qq \"1\"", L"/suggest:a\\b c"}, kInstallTimeoutMs);
+    ASSERT_TRUE(EndedWith(u, 1));
+    for (const std::wstring& name : payload) EXPECT_FALSE(FileExists(folder_ + L"\\" + name)) << ToUtf8(name);
+    EXPECT_FALSE(RegKeyExists(lm, kProductKey));
+    EXPECT_FALSE(RegKeyExists(cu, kProductKey));
+    EXPECT_FALSE(RegKeyExists(lm, kUninstallKey));
+    EXPECT_FALSE(ReadValue(cu, kRunKey, L"Quellby", &type, &date));
+    EXPECT_FALSE(DirExists(programs));
+    EXPECT_EQ(ServiceState(L"quellbyss"), 0u);
+    ASSERT_TRUE(reports.WaitFor(1, 2, 5000));
+    EXPECT_EQ(reports.Datagrams().at(0), Report("2"));
+    const std::vector<HttpPost> posts = reports.Posts();
+    EXPECT_EQ(posts.at(0).requestLine, "POST /api/UnInstallStat HTTP/1.0");
+    EXPECT_EQ(posts.at(1).requestLine, "POST /api/UninstallReport HTTP/1.0");
+    EXPECT_EQ(posts.at(1).body, R"({"uninstreasonid":2, "uninstsuggest":"a\\bc","contact":"qq\"1\""})");
+}
+
+// A silent install into `folder` with `args`; the run and the reports it sent.
+struct Install {
+    SetupResult run;
+    std::vector<std::string> datagrams;
+};
+
+Install InstallWith(const std::wstring& setup, const std::vector<std::wstring>& args) {
+    ReportListener reports(kReportPort);
+    Install install;
+    install.run = RunSetup(setup, args, kInstallTimeoutMs);
+    if (reports.Ok()) reports.WaitFor(1, 1, 3000);
+    install.datagrams = reports.Datagrams();
+    return install;
+}
+
+// The command line and an existing installation choose the folder and the channel.
+TEST_F(SampleInstallWow64, CommandLineAndAnExistingInstallationChooseFolderAndChannel) {
+    // Silent installs are off in the shipped configuration: "/s" changes nothing.
+    const SetupResult shipped = RunSetup(ExeDirectory() + L"\\" ORV_SAMPLE_SETUP, {L"/s"}, kRunTimeoutMs);
+    EXPECT_TRUE(LacksLine(shipped.lines, L"start ss install!")) << shipped.Describe();
+
+    TempDir temp(L"quellby cmd");
+    const std::wstring registered = temp.Sub(L"registered"), appPath = temp.Sub(L"apppath");
+    RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", registered);
+    RegWriteString(HKEY_CURRENT_USER, kProductKey, L"AppPath", appPath);
+    RegWriteDword(HKEY_CURRENT_USER, kProductKey, L"UnionId", 555);  // the installed channel is reported
+    Install fromRegistry = InstallWith(SilentSetup(), {L"/s", L"-uid=4321"});
+    ASSERT_TRUE(EndedWith(fromRegistry.run, 1));
+    EXPECT_TRUE(HasRawLine(fromRegistry.run.lines, L"qz InstallPath:" + registered));
+    EXPECT_TRUE(FileExists(registered + L"\\Quellby.exe"));
+    ASSERT_FALSE(fromRegistry.datagrams.empty());
+    EXPECT_EQ(fromRegistry.datagrams[0], "kind=3&unionid=555&appid=22&version=3.0.0.32&level=2");  // over an install
+    EXPECT_EQ(CheckValue(HKEY_LOCAL_MACHINE, kProductKey, L"UnionId", REG_DWORD, L"", 4321), "");
+
+    RemoveProduct();
+    RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", registered);
+    const std::wstring given = temp.Sub(L"given 目录");
+    Install fromArgument = InstallWith(SilentSetup(), {L"-path=" + given, L"-uid=abc", L"-s"});
+    ASSERT_TRUE(EndedWith(fromArgument.run, 1));
+    EXPECT_TRUE(HasRawLine(fromArgument.run.lines, L"qz InstallPath:" + given));
+    EXPECT_TRUE(FileExists(given + L"\\Uninstall.exe"));
+    ASSERT_FALSE(fromArgument.datagrams.empty());
+    EXPECT_EQ(fromArgument.datagrams[0], "kind=1&unionid=0&appid=22&version=3.0.0.32&level=2");  // not a number
+
+    RemoveProduct();
+    const std::wstring slashed = temp.Sub(L"slashed");
+    const SetupResult slash = RunSetup(SilentSetup(), {L"/s", L"/path:" + slashed}, kInstallTimeoutMs);
+    EXPECT_TRUE(EndedWith(slash, 1));
+    EXPECT_TRUE(FileExists(slashed + L"\\Quellby.exe"));
+}
+
+// The setup file's own name carries a channel id and, in silent mode, option markers.
+TEST_F(SampleInstallWow64, SetupFileNameCarriesChannelAndSilentOptions) {
+    TempDir temp(L"quellby names");
+    const std::wstring named = temp.Sub(L"Quellby_1234_x-77@stt@dto@dtc@ssc.exe");
+    ASSERT_TRUE(::CopyFileW(TestSetup(L"sample_names").c_str(), named.c_str(), FALSE));
+    Install install = InstallWith(named, {L"-path=" + temp.Sub(L"one")});
+    ASSERT_TRUE(EndedWith(install.run, 1));
+    EXPECT_TRUE(HasLine(install.run.lines, L"union_id:-----------21234"));
+    ASSERT_FALSE(install.datagrams.empty());
+    EXPECT_EQ(install.datagrams[0], "kind=1&unionid=1234&appid=22&version=3.0.0.32&level=2");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kProductKey, L"OEMUnionId", REG_DWORD, L"", 77), "");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kProductKey, L"SearchRunWithDesktop", REG_DWORD, L"", 0), "");
+    EXPECT_EQ(ServiceState(L"quellbyss"), 0u);  // @ssc: no search service
+    EXPECT_FALSE(FileExists(KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + kProductName + L".lnk"));  // @dtc wins
+    EXPECT_EQ(::FindWindowW(L"QuellbyWnd", nullptr), nullptr);  // @stt: not started
+
+    RemoveProduct();
+    const std::wstring outOfRange = temp.Sub(L"Quellby_99_x@st.exe");
+    ASSERT_TRUE(::CopyFileW(TestSetup(L"sample_names").c_str(), outOfRange.c_str(), FALSE));
+    Install started = InstallWith(outOfRange, {L"-path=" + temp.Sub(L"two")});
+    ASSERT_TRUE(EndedWith(started.run, 1));
+    EXPECT_TRUE(LacksLine(started.run.lines, L"union_id:-----------2"));
+    ASSERT_FALSE(started.datagrams.empty());
+    EXPECT_EQ(started.datagrams[0], "kind=1&unionid=1001&appid=22&version=3.0.0.32&level=2");
+    HWND product = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (product = ::FindWindowW(L"QuellbyWnd", nullptr)) != nullptr; }, 10000));
+    if (product) ::PostMessageW(product, WM_CLOSE, 0, 0);
+}
+
+// A product that runs is ended, and a payload file held open is moved aside so the new one is written.
+TEST_F(SampleInstallWow64, InstallsOverTheRunningProductAndAFileHeldOpen) {
+    TempDir temp(L"quellby over");
+    const std::wstring target = temp.Sub(L"app");
+    ASSERT_TRUE(EndedWith(InstallWith(SilentSetup(), {L"/s", L"-path=" + target}).run, 1));
+    const std::wstring program = target + (IsWow64() ? L"\\Quellby64.exe" : L"\\Quellby.exe");
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    std::wstring commandLine = L"\"" + program + L"\"";
+    ASSERT_TRUE(::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    UniqueHandle process(info.hProcess), thread(info.hThread);
+    ASSERT_TRUE(WaitUntil([] { return ::FindWindowW(L"QuellbyWnd", nullptr) != nullptr; }, 10000));
+    const std::wstring held = target + L"\\readme.txt";
+    ASSERT_TRUE(WriteFileBytes(held, "old"));
+    // Held the way a loaded program holds its file: nobody may write it, but it may be renamed.
+    UniqueFileHandle holder(::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+
+    const SetupResult r = RunSetup(SilentSetup(), {L"/s", L"-path=" + target}, kInstallTimeoutMs);
+    EXPECT_TRUE(EndedWith(r, 1));
+    EXPECT_EQ(::WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0) << "the running product was ended";
+    EXPECT_TRUE(HasLine(r.lines, L"  创建文件出错:")) << r.Describe();
+    holder.Reset();
+    std::string text;
+    ASSERT_TRUE(ReadFileBytes(held, &text));
+    EXPECT_NE(text, "old");
+}
+
+// The setup refuses an old Windows and a failed extraction with a message box, and ends with 0.
+TEST_F(SampleInstallWow64, OldWindowsAndAFailedExtractionEndWithAMessage) {
+    TempDir temp(L"quellby refused");
+    const std::wstring setup = temp.Sub(L"QuellbyOldWindows.exe");
+    ASSERT_TRUE(::CopyFileW(SilentSetup().c_str(), setup.c_str(), FALSE));
+    const std::wstring appKey = L"Software\\Wine\\AppDefaults\\QuellbyOldWindows.exe";
+    ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, appKey, L"Version", L"winxp"));
+    struct Case {
+        std::wstring exe;
+        std::vector<std::wstring> args;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {setup, {L"/s"}, std::wstring(kProductName) + L" 目前只支持WIN7和更新的Windows操作系统！"},
+        {SilentSetup(), {L"/s", L"-path=Q:\\nowhere\\Quellby"}, L"释放文件时出现错误，安装程序将终止！"},
+    };
+    for (const Case& c : cases) {
+        SetupProcess run;
+        ASSERT_TRUE(run.Start(c.exe, c.args));
+        HWND box = WaitForMessageBox(run.ProcessId(), kInstallTimeoutMs);
+        ASSERT_NE(box, nullptr) << ToUtf8(c.text);
+        MessageBoxContent content;
+        EXPECT_TRUE(ReadMessageBox(box, &content));
+        EXPECT_EQ(content.text, c.text);
+        EXPECT_TRUE(DismissMessageBox(box));
+        EXPECT_TRUE(EndedWith(run.Finish(kRunTimeoutMs), 0));
+    }
+    RegDeleteTreeAt(HKEY_CURRENT_USER, appKey);
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace orv
