@@ -28,7 +28,8 @@ fsredir.IsNeed = Lua_GetOSVersion() > 5 and Lua_IsWow64()
 fsredir.Wow64DisableWow64FsRedirection = GLibTab.kernel32:Get("Wow64DisableWow64FsRedirection", "int")
 fsredir.Wow64RevertWow64FsRedirection = GLibTab.kernel32:Get("Wow64RevertWow64FsRedirection", "int")
 if fsredir.IsNeed then
-  fsredir.pOld = RawBuffer.New(4)
+  -- The export stores a pointer-wide value: room for it in the 64-bit build too.
+  fsredir.pOld = RawBuffer.New(8)
   function fsredir:Disable() self.Wow64DisableWow64FsRedirection(self.pOld) end
   function fsredir:Revert() self.Wow64RevertWow64FsRedirection(self.pOld:OffsetGetAsUInt32(0)) end
 else

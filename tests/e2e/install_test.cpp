@@ -14,6 +14,7 @@
 #include "regutil.h"
 #include "reportlistener.h"
 #include "windowprobe.h"
+#include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {
@@ -57,14 +58,14 @@ std::wstring Expanded(const wchar_t* text) {
     return path;
 }
 
-// Where a silent install goes by default: the Program Files folder of the setup's own bitness. Wine
-// gives a 64-bit program started by another one the 32-bit "ProgramFiles" value, so the 64-bit build
-// may also land in the x86 folder there.
+// The scripts' view of the system: the 64-bit build counts as running on 64-bit Windows by being what
+// it is, like the 32-bit one under WoW64 (so both choose the 64-bit product files).
+bool Is64BitWindows() { return IsWow64() || sizeof(void*) == 8; }
+
+// Where a silent install goes by default: Program Files (x86) on 64-bit Windows, as the install script
+// chooses when redirection applies.
 std::vector<std::wstring> DefaultInstallFolders() {
-    if (IsWow64()) return {Expanded(L"%ProgramFiles(x86)%\\Quellby")};
-    std::vector<std::wstring> folders = {Expanded(L"%ProgramFiles%\\Quellby")};
-    if (sizeof(void*) == 8) folders.push_back(Expanded(L"%ProgramFiles(x86)%\\Quellby"));
-    return folders;
+    return {Expanded(Is64BitWindows() ? L"%ProgramFiles(x86)%\\Quellby" : L"%ProgramFiles%\\Quellby")};
 }
 
 // The folder a run traced as its install path.
@@ -209,7 +210,7 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
 
     // The registry rows, in the program's own view.
     const HKEY lm = HKEY_LOCAL_MACHINE, cu = HKEY_CURRENT_USER;
-    const std::wstring product = IsWow64() ? L"Quellby64.exe" : L"Quellby.exe";
+    const std::wstring product = Is64BitWindows() ? L"Quellby64.exe" : L"Quellby.exe";
     const DWORD ie = IsWindows7() ? 8000 : 11000;
     struct Row {
         HKEY root;
@@ -377,12 +378,14 @@ TEST_F(SampleInstallWow64, InstallsOverTheRunningProductAndAFileHeldOpen) {
     TempDir temp(L"quellby over");
     const std::wstring target = temp.Sub(L"app");
     ASSERT_TRUE(EndedWith(InstallWith(SilentSetup(), {L"/s", L"-path=" + target}).run, 1));
-    const std::wstring program = target + (IsWow64() ? L"\\Quellby64.exe" : L"\\Quellby.exe");
+    const std::wstring program = target + (Is64BitWindows() ? L"\\Quellby64.exe" : L"\\Quellby.exe");
     STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION info{};
     std::wstring commandLine = L"\"" + program + L"\"";
     ASSERT_TRUE(::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
     UniqueHandle process(info.hProcess), thread(info.hThread);
+    // A product the setup failed to end must not outlive the test (it would hold the runner's output).
+    const auto stopProduct = MakeScopeExit([&] { ::TerminateProcess(process.Get(), 1); });
     ASSERT_TRUE(WaitUntil([] { return ::FindWindowW(L"QuellbyWnd", nullptr) != nullptr; }, 10000));
     const std::wstring held = target + L"\\readme.txt";
     ASSERT_TRUE(WriteFileBytes(held, "old"));
