@@ -60,18 +60,38 @@ start_display() {
 }
 
 prefixes=()
+fresh_root="$build/wineprefix-fresh"
+fresh_prefixes=()
 stop_all() {
   local p
   for p in "${prefixes[@]}"; do
     WINEPREFIX="$ORV_WINEPREFIX_ROOT/$p" wineserver -k >/dev/null 2>&1 || true
   done
+  for p in "${fresh_prefixes[@]}"; do
+    WINEPREFIX="$fresh_root/$p" wineserver -k >/dev/null 2>&1 || true
+  done
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 
-# Makes the prefixes the given architectures run in (both at once when both are new) and starts them.
-# The i686 build also runs its WoW64 groups in the win64 prefix.
+# Starts the server of the prefix `name` under `prefix_root`, with Wine's own services.
+start_server() {
+  local prefix_root=$1 name=$2
+  export WINEPREFIX="$prefix_root/$name"
+  # A server left from an earlier run may be tied to a display that is gone: windows would fail.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
+  # Start Wine's own services now, detached from our output: a service started by the first test
+  # program would inherit that program's output pipe and keep the test runner waiting.
+  ORV_WINEPREFIX_ROOT="$prefix_root" "$root/tools/wine-run.sh" --prefix "$name" wineboot </dev/null >/dev/null 2>&1 || true
+  unset WINEPREFIX
+}
+
+# Makes the prefixes the given architectures run in (all at once when several are new) and starts them.
+# The i686 build also runs its WoW64 groups in the win64 prefix. With --fresh, the same prefixes are
+# also made anew under build/wineprefix-fresh, for the tests that install the sample product.
 start_wine() {
-  local arch p pids=()
+  local arch p pids=() fresh=
+  if [ "${1:-}" = --fresh ]; then fresh=1; shift; fi
   prefixes=()
   for arch in "$@"; do
     case "$arch" in
@@ -81,19 +101,17 @@ start_wine() {
   done
   mapfile -t prefixes < <(printf '%s\n' "${prefixes[@]}" | sort -u)
   for p in "${prefixes[@]}"; do "$root/tools/wineprefix.sh" "$p" & pids+=($!); done
+  if [ -n "$fresh" ]; then
+    fresh_prefixes=("${prefixes[@]}")
+    for p in "${fresh_prefixes[@]}"; do WINEPREFIX="$fresh_root/$p" wineserver -k >/dev/null 2>&1 || true; done
+    rm -rf "$fresh_root"
+    for p in "${fresh_prefixes[@]}"; do ORV_WINEPREFIX_ROOT="$fresh_root" "$root/tools/wineprefix.sh" "$p" & pids+=($!); done
+  fi
   for p in "${pids[@]}"; do wait "$p"; done
   start_display
   trap stop_all EXIT
-  for p in "${prefixes[@]}"; do
-    export WINEPREFIX="$ORV_WINEPREFIX_ROOT/$p"
-    # A server left from an earlier run may be tied to a display that is gone: windows would fail.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -p >/dev/null 2>&1 || true  # keep the server between programs
-    # Start Wine's own services now, detached from our output: a service started by the first test
-    # program would inherit that program's output pipe and keep the test runner waiting.
-    "$root/tools/wine-run.sh" --prefix "$p" wineboot </dev/null >/dev/null 2>&1 || true
-  done
-  unset WINEPREFIX
+  for p in "${prefixes[@]}"; do start_server "$ORV_WINEPREFIX_ROOT" "$p"; done
+  for p in "${fresh_prefixes[@]}"; do start_server "$fresh_root" "$p"; done
 }
 
 # The architectures among the requested ones that this machine runs; says why the others are skipped.
@@ -170,7 +188,7 @@ case "$cmd" in
   test)
     build_all
     archs=$(runnable_archs)
-    [ -z "$archs" ] || start_wine $archs
+    [ -z "$archs" ] || start_wine --fresh $archs
     run_tests
     ;;
   setup)
