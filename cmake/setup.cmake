@@ -72,7 +72,7 @@ function(orv_add_setup target)
   add_custom_command(
     OUTPUT "${S_OUTPUT}"
     COMMAND Python3::Interpreter "${ORV_MKSETUP}" ${args} "${S_OUTPUT}"
-    DEPENDS "${ORV_MKSETUP}" ${link_deps} orv_hostluac "${ORV_LUAC}" ${product_files} ${S_DEPENDS}
+    DEPENDS "${ORV_MKSETUP}" "${CMAKE_SOURCE_DIR}/tools/delayundefined.py" ${link_deps} orv_hostluac "${ORV_LUAC}" ${product_files} ${S_DEPENDS}
     COMMENT "Setup ${S_OUTPUT}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${S_OUTPUT}")

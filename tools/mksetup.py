@@ -19,6 +19,7 @@ import tempfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import delayundefined  # noqa: E402
 import luachunk  # noqa: E402
 
 CHUNKS = ("GLOBAL_VAR", "INSTSCRIPT", "UNINSTSCRIPT")
@@ -177,30 +178,13 @@ def write_rc(work, engine_rc, chunks, layout, images, archive):
 
 
 def delay_load_flags(env):
-    """Linker flags that keep the delay-load stubs of the functions the program calls.
-
-    The linker drops an import stub's code when only its __imp_ pointer is referenced, which leaves a
-    delay-loaded pointer empty; naming each called function as undefined keeps its stub.
-    """
+    """Linker flags that keep the delay-load stubs of the functions the program calls."""
     defs = [d for d in env.get("DELAY_DEFS", "").split(";") if d]
     if not defs:
         return []
-    delayed = set()
-    for path in defs:
-        with open(path, encoding="utf-8") as f:
-            delayed |= {line.strip() for line in f if "@" in line or line.strip().isidentifier()}
     with open(env["LINK_RSP"], encoding="utf-8") as f:
         inputs = [line.strip() for line in f if line.strip() and os.path.isfile(line.strip())]
-    result = subprocess.run([env["NM"], "-u"] + inputs, capture_output=True, text=True, check=True)
-    # 32-bit C symbols carry a leading underscore, 64-bit ones do not.
-    underscore = "_" if env["ARCH"] == "i686" else ""
-    imp = "__imp_" + underscore
-    wanted = set()
-    for line in result.stdout.split("\n"):
-        parts = line.split()
-        if parts and parts[-1].startswith(imp) and parts[-1][len(imp):] in delayed:
-            wanted.add(parts[-1][len(imp):])
-    return ["-Wl,--undefined=" + underscore + name for name in sorted(wanted)]
+    return delayundefined.undefined_flags(env["NM"], env["ARCH"], defs, inputs)
 
 
 def main():

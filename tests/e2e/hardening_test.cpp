@@ -78,6 +78,21 @@ TEST(Hardening, WithoutSetDefaultDllDirectoriesTheHookStillLoadsFromTheSystemFol
     EXPECT_TRUE(EndedWith(RunSetup(probe, {}, kRunTimeoutMs), 0));
 }
 
+// The uninstaller's copy runs from the temporary folder: DLLs planted there must not load either.
+TEST(Hardening, TheUninstallersCopyLoadsNoPlantedDll) {
+    PlantedFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    ASSERT_TRUE(NativeFirstOverridesAreSet());
+    const std::wstring uninstaller =
+        folder.Copy(ExeDirectory() + L"\\" ORV_SAMPLE_PAYLOAD L"\\Uninstall.exe", L"Uninstall_copy.exe");
+    ASSERT_FALSE(uninstaller.empty());
+    TempDir notInstalled(L"orvnoinstall");
+    const SetupResult r = RunSetup(uninstaller, {L"/S", L"/_from:" + notInstalled.Path()}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"Uninst.dar0")) << r.Describe();  // it ran up to the missing chunk
+    EXPECT_TRUE(LacksLine(r.lines, L"PLANTED DLL LOADED")) << r.Describe();
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace orv
