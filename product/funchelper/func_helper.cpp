@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "scoped.h"
+#include "utility/uniquehandle.h"
 
 #define FUNC_HELPER_API extern "C" __declspec(dllexport)
 
@@ -44,15 +44,15 @@ std::wstring Expand(const wchar_t* text) {
 
 // Writes a shortcut at `linkPath` to `program`, starting in the program's folder.
 bool SaveShortcut(const std::wstring& linkPath, const wchar_t* program, const wchar_t* description) {
-    quellby::ComSession com;
-    if (!com.Usable()) return false;
-    quellby::ComRef<IShellLinkW> link;
+    orv::ComInit com;
+    if (FAILED(com.Result()) && com.Result() != RPC_E_CHANGED_MODE) return false;  // COM is unusable here
+    orv::ComRef<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Put())))
         return false;
     const std::wstring folder = FolderOf(program);
     if (FAILED(link->SetPath(program)) || FAILED(link->SetWorkingDirectory(folder.c_str()))) return false;
     link->SetDescription(description);
-    quellby::ComRef<IPersistFile> file;
+    orv::ComRef<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Put()))) return false;
     return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
 }
@@ -89,7 +89,7 @@ FUNC_HELPER_API BOOL WINAPI IsOSWin11(void) {
 FUNC_HELPER_API BOOL WINAPI AllowAccountPrivilege(const wchar_t* folder) {
     if (!folder || !*folder) return FALSE;
     PACL oldAcl = nullptr;
-    quellby::ScopedLocal descriptor;
+    orv::UniqueLocalMemory descriptor;
     if (::GetNamedSecurityInfoW(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &oldAcl,
                                 nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
         return FALSE;
@@ -103,7 +103,7 @@ FUNC_HELPER_API BOOL WINAPI AllowAccountPrivilege(const wchar_t* folder) {
     access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
     access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(sid);
-    quellby::ScopedLocal newAcl;
+    orv::UniqueLocalMemory newAcl;
     if (::SetEntriesInAclW(1, &access, oldAcl, reinterpret_cast<PACL*>(newAcl.Put())) != ERROR_SUCCESS) return FALSE;
     std::wstring path(folder);
     return ::SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,

@@ -13,7 +13,7 @@
 #include <cwchar>
 #include <initializer_list>
 
-#include "scoped.h"
+#include "utility/uniquehandle.h"
 
 #define QUELLBY_TEXT2(x) #x
 #define QUELLBY_TEXT(x) QUELLBY_TEXT2(x)
@@ -32,7 +32,7 @@ struct StartOptions {
 StartOptions ParseOptions() {
     StartOptions options;
     int count = 0;
-    const quellby::ScopedLocal memory(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    const orv::UniqueLocalMemory memory(::CommandLineToArgvW(::GetCommandLineW(), &count));
     wchar_t** argv = static_cast<wchar_t**>(memory.Get());
     for (int i = 1; argv && i < count; ++i) {
         if (_wcsicmp(argv[i], L"/menu") == 0) options.fromMenu = true;
@@ -55,7 +55,7 @@ void ProgramFolder(wchar_t* folder, DWORD size) {
 
 // What the window shows, one line each, in a fixed buffer: the program needs no string library.
 wchar_t g_text[MAX_PATH + 128];
-quellby::ScopedGdiObject g_font;
+orv::UniqueGdiObject g_font;
 
 void AppendText(const wchar_t* piece) {
     const size_t used = wcslen(g_text);

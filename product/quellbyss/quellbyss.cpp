@@ -5,7 +5,7 @@
 //   (started by the service manager)  reports running and waits until it is told to stop.
 #include <windows.h>
 
-#include "scoped.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr DWORD kStartWaitMs = 15000;
 
 SERVICE_STATUS_HANDLE g_statusHandle;
 SERVICE_STATUS g_status;
-quellby::ScopedHandle g_stopEvent;
+orv::UniqueHandle g_stopEvent;
 
 void Report(DWORD state) {
     g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -62,7 +62,7 @@ void QuotedOwnPath(wchar_t* command, DWORD size) {
 }
 
 // The service, created, or reconfigured when it exists already.
-bool Register(SC_HANDLE manager, const wchar_t* command, quellby::ScopedService* service) {
+bool Register(SC_HANDLE manager, const wchar_t* command, orv::UniqueServiceHandle* service) {
     *service->Put() = ::CreateServiceW(manager, kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                        command, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -91,9 +91,9 @@ int Install() {
     wchar_t command[MAX_PATH + 3];
     QuotedOwnPath(command, ARRAYSIZE(command));
     if (!command[0]) return 1;
-    const quellby::ScopedService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    const orv::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return 1;
-    quellby::ScopedService service;
+    orv::UniqueServiceHandle service;
     if (!Register(manager.Get(), command, &service)) return 1;
     return StartAndWait(service.Get()) ? 0 : 1;
 }

@@ -89,6 +89,12 @@ struct ServiceHandleTraits : NullInvalid<SC_HANDLE> {
 struct ModuleTraits : NullInvalid<HMODULE> {
     static void Close(Type h) { ::FreeLibrary(h); }
 };
+struct LocalMemoryTraits : NullInvalid<HLOCAL> {  // security descriptors, ACLs, argument vectors
+    static void Close(Type h) { ::LocalFree(h); }
+};
+struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
+    static void Close(Type h) { ::DeleteObject(h); }
+};
 struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
     static void Close(Type h) { ::FreeResource(h); }
 };
@@ -100,6 +106,8 @@ using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHModule = UniqueResource<ModuleTraits>;
 using UniqueResourceData = UniqueResource<ResourceDataTraits>;
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
 inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
