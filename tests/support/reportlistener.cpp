@@ -5,6 +5,7 @@
 #include "reportlistener.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace orv {
 namespace test {
@@ -64,13 +65,17 @@ bool ReadRequest(SOCKET client, HttpPost* post) {
 
 }  // namespace
 
-ReportListener::ReportListener(unsigned short port) {
+ReportListener::ReportListener(unsigned short port, std::string answer) : answer_(std::move(answer)) {
     WSADATA data;
     wsa_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     if (!wsa_) return;
-    udp_ = BoundSocket(SOCK_DGRAM, IPPROTO_UDP, port);
     tcp_ = BoundSocket(SOCK_STREAM, IPPROTO_TCP, port);
-    ok_ = udp_ != INVALID_SOCKET && tcp_ != INVALID_SOCKET && ::listen(tcp_, 8) == 0;
+    sockaddr_in bound{};
+    int size = sizeof(bound);
+    if (tcp_ != INVALID_SOCKET && ::getsockname(tcp_, reinterpret_cast<sockaddr*>(&bound), &size) == 0)
+        port_ = ntohs(bound.sin_port);
+    udp_ = BoundSocket(SOCK_DGRAM, IPPROTO_UDP, port_);
+    ok_ = port_ != 0 && udp_ != INVALID_SOCKET && tcp_ != INVALID_SOCKET && ::listen(tcp_, 8) == 0;
     if (ok_) thread_ = ::CreateThread(nullptr, 0, ServeThread, this, 0, nullptr);
     ok_ = thread_ != nullptr;
 }
@@ -122,8 +127,7 @@ void ReportListener::Answer(uintptr_t client) {
     ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
     HttpPost post;
     if (!ReadRequest(client, &post)) return;
-    static const char kAnswer[] = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
-    ::send(client, kAnswer, sizeof(kAnswer) - 1, 0);
+    ::send(client, answer_.data(), static_cast<int>(answer_.size()), 0);
     Locked locked(lock_);
     posts_.push_back(post);
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fsutil.h"
+#include "reportlistener.h"
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 #include "windowprobe.h"
@@ -227,64 +228,6 @@ TEST(ProductStatistics, InstallReportIsOneDatagramToTheStoredAddress) {
     EXPECT_EQ(stat.install(7), 0);
 }
 
-// Answers one HTTP request on its own thread: reads the head and the body its Content-Length announces,
-// keeps them, sends `answer` and closes.
-class OneShotServer {
-public:
-    explicit OneShotServer(std::string answer) : answer_(std::move(answer)), listener_(SOCK_STREAM) {
-        if (listener_.Port() == 0 || ::listen(listener_.Get(), 1) != 0) return;
-        thread_.Reset(::CreateThread(nullptr, 0, &OneShotServer::Run, this, 0, nullptr));
-    }
-    ~OneShotServer() { Join(); }
-    bool Ok() const { return thread_.Valid(); }
-    int Port() const { return listener_.Port(); }
-    // The request as received, once the exchange is over.
-    const std::string& Request() {
-        Join();
-        return request_;
-    }
-
-private:
-    static DWORD WINAPI Run(void* self) {
-        static_cast<OneShotServer*>(self)->Serve();
-        return 0;
-    }
-    void Serve() {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener_.Get(), &readable);
-        timeval limit = {10, 0};
-        if (::select(0, &readable, nullptr, nullptr, &limit) != 1) return;
-        const SOCKET client = ::accept(listener_.Get(), nullptr, nullptr);
-        if (client == INVALID_SOCKET) return;
-        const auto closeClient = orv::MakeScopeExit([client] { ::closesocket(client); });
-        const DWORD timeout = 5000;
-        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-        char buffer[1024];
-        for (;;) {
-            const size_t headEnd = request_.find("\r\n\r\n");
-            if (headEnd != std::string::npos) {
-                const size_t field = request_.find("Content-Length: ");
-                const size_t length = field < headEnd ? std::stoul(request_.substr(field + 16)) : 0;
-                if (request_.size() >= headEnd + 4 + length) break;
-            }
-            const int got = ::recv(client, buffer, sizeof(buffer), 0);
-            if (got <= 0) return;
-            request_.append(buffer, static_cast<size_t>(got));
-        }
-        ::send(client, answer_.data(), static_cast<int>(answer_.size()), 0);
-        ::shutdown(client, SD_SEND);
-    }
-    void Join() {
-        if (thread_) ::WaitForSingleObject(thread_.Get(), 20000);
-    }
-
-    std::string answer_;
-    std::string request_;
-    LocalSocket listener_;
-    orv::UniqueHandle thread_;
-};
-
 TEST(ProductStatistics, HttpPostSendsUtf8JsonOrTheReportAndReadsTheStatus) {
     Winsock winsock;
     ASSERT_TRUE(winsock.Ok());
@@ -297,22 +240,24 @@ TEST(ProductStatistics, HttpPostSendsUtf8JsonOrTheReportAndReadsTheStatus) {
 
     const std::string json = u8"{\"产品\":\"奎比桌面\",\"n\":1}";
     {
-        OneShotServer server("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+        orv::test::ReportListener server(0, "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
         ASSERT_TRUE(server.Ok());
         const std::wstring port = std::to_wstring(server.Port());
         const std::wstring url = L"http://127.0.0.1:" + port + L"/report/install?v=3";
         EXPECT_EQ(stat.post(url.c_str(), L"{\"产品\":\"奎比桌面\",\"n\":1}", static_cast<int>(json.size()), TRUE), 1);
-        EXPECT_EQ(server.Request(), "POST /report/install?v=3 HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+        ASSERT_TRUE(server.WaitFor(0, 1, 5000));
+        EXPECT_EQ(server.Posts()[0].Raw(), "POST /report/install?v=3 HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
                                         "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
                                         std::to_string(json.size()) + "\r\n\r\n" + json);
     }
     {
-        OneShotServer server("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+        orv::test::ReportListener server(0, "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
         ASSERT_TRUE(server.Ok());
         const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.Port());
         EXPECT_EQ(stat.post(url.c_str(), nullptr, 0, FALSE), 0);
         const std::string report = "kind=4&unionid=1001&appid=-5&version=3.0.0.32&level=2";
-        EXPECT_EQ(server.Request(), "POST / HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+        ASSERT_TRUE(server.WaitFor(0, 1, 5000));
+        EXPECT_EQ(server.Posts()[0].Raw(), "POST / HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
                                         "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                                         std::to_string(report.size()) + "\r\n\r\n" + report);
     }
