@@ -65,12 +65,6 @@ local function file_title(path)
   return name
 end
 
-local function split_list(text, separator)
-  local list = {}
-  for piece in string.gmatch(text, "[^" .. separator .. "]+") do list[#list + 1] = piece end
-  return list
-end
-
 local function kill_all(name, format)
   local pid = Lua_GetProcessId(name)
   log(string.format(format, pid))
