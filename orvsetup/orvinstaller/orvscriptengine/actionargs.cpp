@@ -10,9 +10,12 @@ namespace orv {
 
 std::wstring ArgText(lua_State* L, int index) {
     if (lua_type(L, index) != LUA_TSTRING && lua_type(L, index) != LUA_TNUMBER) return std::wstring();
+    lua_pushvalue(L, index);  // a number converts on the copy: the value itself stays a number (a table key, say)
     size_t length = 0;
-    const char* text = lua_tolstring(L, index, &length);
-    return ActionText(L, text, length);
+    const char* text = lua_tolstring(L, -1, &length);
+    std::wstring wide = ActionText(L, text, length);
+    lua_pop(L, 1);
+    return wide;
 }
 
 bool ArgFlag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }

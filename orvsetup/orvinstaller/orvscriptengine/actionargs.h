@@ -8,7 +8,8 @@
 
 namespace orv {
 
-// UTF-8 text (numbers convert as Lua prints them) converted to UTF-16; anything else is empty.
+// UTF-8 text (numbers convert as Lua prints them, leaving the argument a number) converted to UTF-16;
+// anything else is empty.
 std::wstring ArgText(lua_State* L, int index);
 bool ArgFlag(lua_State* L, int index);
 // The engine's integer conversion, the same in the 32-bit and the 64-bit build (Lua's own integer type is

@@ -19,17 +19,6 @@ namespace {
 
 constexpr char kGLibTabMetaTable[] = "GlobalLibTableMetaTable";
 
-// The value at `index` as Lua text (a string or a number), converted from UTF-8.
-std::wstring LuaTextAt(lua_State* L, int index) {
-    if (lua_type(L, index) != LUA_TSTRING && lua_type(L, index) != LUA_TNUMBER) return std::wstring();
-    lua_pushvalue(L, index);  // a number converts on the copy, not in place
-    size_t length = 0;
-    const char* text = lua_tolstring(L, -1, &length);
-    std::wstring wide = Utf8ToWide(text, length);
-    lua_pop(L, 1);
-    return wide;
-}
-
 // A module object without a module yet: it is made before the module is loaded, so that running out of
 // script memory can never leave a module loaded that no object holds.
 HMODULE* PushEmptyModule(lua_State* L) {
@@ -38,7 +27,7 @@ HMODULE* PushEmptyModule(lua_State* L) {
 
 // DllManager.Load(name): a module object, or nil and the system's error code.
 int Load(lua_State* L) {
-    const std::wstring name = LuaTextAt(L, lua_gettop(L));
+    const std::wstring name = ArgText(L, lua_gettop(L));
     HMODULE* slot = PushEmptyModule(L);
     *slot = LoadLibraryBesideItsImports(name.c_str());
     if (!*slot) {
@@ -171,7 +160,7 @@ int LoadOnLookup(lua_State* L) {
         lua_pushnil(L);
         return 1;
     }
-    const std::wstring name = LuaTextAt(L, 2);
+    const std::wstring name = ArgText(L, 2);
     HMODULE* slot = PushEmptyModule(L);
     // Reserve the key's slot while nothing is loaded yet; replacing its value later allocates nothing.
     lua_pushvalue(L, 2);
