@@ -4,6 +4,11 @@
 # tools/mksetup.py reads (the build and `run.sh setup` use the same description).
 # orv_add_setup(<target> OUTPUT <exe> PRODUCTS <dir>... [PAYLOAD <dir>] [DEPENDS <files or targets>...])
 
+# Debian's own Python: the build's scripts use its packages (the skin generator needs Pillow), which an
+# interpreter earlier on PATH may not have.
+if(EXISTS /usr/bin/python3)
+  set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "Python with the build's packages" FORCE)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(ORV_SEVENZIP NAMES 7zz 7z REQUIRED)
 set(ORV_MKSETUP "${CMAKE_SOURCE_DIR}/tools/mksetup.py")

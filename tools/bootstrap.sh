@@ -11,7 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 need_pkgs=(wine wine64 fonts-wine g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils
            xvfb xauth xdotool imagemagick locales fonts-wqy-microhei 7zip cmake ninja-build make dpkg-dev
-           gcc g++ nsis python3 procps)
+           gcc g++ nsis python3 python3-pil procps)
 
 say() { echo "bootstrap: $*" >&2; }
 die() { say "$*"; exit 1; }
