@@ -27,6 +27,11 @@ constexpr UINT ANIMATION_TIMER_BASE = 0x2B10;
 // Hands out process-wide 16-bit object timer ids: the current value, then counts on.
 WORD NextTimerId();
 
+// Every operation that changes what an object would paint calls NoteChange; a host that saw the same
+// stamp at its last frame may keep that frame. UI threads only, like the trees themselves.
+void NoteChange();
+DWORD ChangeStamp();
+
 class IORVBaseUIObject {
 public:
     virtual ~IORVBaseUIObject() = default;
