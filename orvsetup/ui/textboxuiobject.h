@@ -73,7 +73,8 @@ private:
     void SetState(int state);
     LRESULT ToTextServices(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     void PlaceComposition();
-    void DrawText(Gdiplus::Graphics& graphics, const RECT& text);
+    bool DrawTextOverDc(Gdiplus::Graphics& graphics, const RECT& text);
+    void DrawTextAsImage(Gdiplus::Graphics& graphics, const RECT& text);
     void DrawCaret(Gdiplus::Graphics& graphics, const RECT& text, int fallbackHeight);
 
     RECT rect_ = {};

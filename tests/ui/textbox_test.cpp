@@ -166,10 +166,15 @@ std::unique_ptr<TextBoxUIObjectImpl> MakeBox(HWND owner, const wchar_t* text, in
 }
 
 // Paints the box over an opaque background into a surface of the dialog's size, through a graphics on
-// the surface's DC as the dialogs paint.
+// the surface's DC or the surface's own graphics over its pixels.
 struct Painted {
-    explicit Painted(TextBoxUIObjectImpl& box) : surface(300, 60) {
+    explicit Painted(TextBoxUIObjectImpl& box, bool overPixels = false) : surface(300, 60) {
         surface.Fill(kBackgroundColour);
+        if (overPixels) {
+            box.Paint(surface.Graphics());
+            surface.Graphics().Flush(Gdiplus::FlushIntentionSync);
+            return;
+        }
         Gdiplus::Graphics graphics(surface.Dc());
         box.Paint(graphics);
         graphics.Flush(Gdiplus::FlushIntentionSync);
@@ -329,22 +334,28 @@ TEST(TextBox, MouseSelectionTakesTheCapture) {
 TEST(TextBox, PaintsTextOnlyInsideItsTextRectangle) {
     TestDialog dialog;
     auto box = MakeBox(dialog.Handle(), L"");
-    const Painted empty(*box);
-    box->SetText(L"C:\\Quellby");
-    const Painted written(*box);
-    int changed = 0;
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 300; ++x) {
-            const uint32_t before = empty.surface.Pixel(x, y), after = written.surface.Pixel(x, y);
-            if (before == after) continue;
-            ++changed;
-            EXPECT_TRUE(written.In(kText, x, y)) << x << "," << y;
-            EXPECT_EQ(after >> 24, 0xFFu) << x << "," << y;
+    for (bool overPixels : {false, true}) {
+        box->SetText(L"");
+        const Painted empty(*box, overPixels);
+        box->SetText(L"C:\\Quellby");
+        const Painted written(*box, overPixels);
+        int changed = 0, dark = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 300; ++x) {
+                const uint32_t before = empty.surface.Pixel(x, y), after = written.surface.Pixel(x, y);
+                if (before == after) continue;
+                ++changed;
+                dark += (after & 0xFF) < 0x40 ? 1 : 0;
+                ASSERT_TRUE(written.In(kText, x, y)) << x << "," << y << " " << overPixels;
+                ASSERT_EQ(after >> 24, 0xFFu) << x << "," << y << " " << overPixels;
+            }
         }
+        EXPECT_GT(changed, 30);
+        EXPECT_GT(dark, 15);  // black text over the light frame
+        EXPECT_LT(changed, 600);
+        for (int x = 0; x < 300; ++x) EXPECT_EQ(written.surface.Pixel(x, 5), kBackgroundColour);
+        EXPECT_TRUE(Near(written.Frame(), kTextBoxColours[0]));
     }
-    EXPECT_GT(changed, 30);
-    for (int x = 0; x < 300; ++x) EXPECT_EQ(written.surface.Pixel(x, 5), kBackgroundColour);
-    EXPECT_TRUE(Near(written.Frame(), kTextBoxColours[0]));
 
     // The graphics' clip holds for the text too.
     Surface clipped(300, 60);
