@@ -59,7 +59,7 @@ struct Common {
 // Containers and controls are appended to the parent as soon as they exist, so the parent owns them
 // even when a later setter throws.
 template <typename T>
-T* NewContainer(ContainerUIObjectImpl& parent, const Common& c) {
+T* NewContainer(const Common& c) {
     auto* object = new T;
     std::unique_ptr<T> guard(object);
     c.CreateIn(*object, c.resId, c.Type());
@@ -70,26 +70,26 @@ T* NewContainer(ContainerUIObjectImpl& parent, const Common& c) {
 }
 
 ContainerUIObjectImpl* BuildContainer(ContainerUIObjectImpl& parent, const Common& c) {
-    auto* object = NewContainer<ContainerUIObjectImpl>(parent, c);
+    auto* object = NewContainer<ContainerUIObjectImpl>(c);
     parent.AddContainer(object);
     return object;
 }
 
 ContainerUIObjectImpl* BuildCaptionContainer(ContainerUIObjectImpl& parent, const Common& c) {
-    auto* object = NewContainer<CaptionContainerUIObjectImpl>(parent, c);
+    auto* object = NewContainer<CaptionContainerUIObjectImpl>(c);
     parent.AddContainer(object);
     return object;
 }
 
 ContainerUIObjectImpl* BuildVerticalContainer(ContainerUIObjectImpl& parent, const Common& c) {
-    auto* object = NewContainer<VerticalContainerUIObjectImpl>(parent, c);
+    auto* object = NewContainer<VerticalContainerUIObjectImpl>(c);
     object->SetRows(ReadInt(c.node, L"row", 0));
     parent.AddContainer(object);
     return object;
 }
 
 ContainerUIObjectImpl* BuildGridContainer(ContainerUIObjectImpl& parent, const Common& c) {
-    auto* object = NewContainer<GridContainerUIObjectImpl>(parent, c);
+    auto* object = NewContainer<GridContainerUIObjectImpl>(c);
     object->SetCols(ReadInt(c.node, L"col", 0));
     object->SetRows(ReadInt(c.node, L"row", 0));
     object->SetVertical(ReadBool(c.node, L"vertical", FALSE));
