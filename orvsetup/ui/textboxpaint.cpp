@@ -165,7 +165,8 @@ void TextBoxUIObjectImpl::DrawCaret(Gdiplus::Graphics& graphics, const RECT& tex
     RECT caret = {at.x, at.y, at.x + 1, at.y + caretHeight};
     if (!::IntersectRect(&caret, &caret, &text)) return;
     Gdiplus::SolidBrush brush{Gdiplus::Color(kCaretColour)};
-    graphics.FillRectangle(&brush, Gdiplus::Rect(caret.left, caret.top, caret.right - caret.left, caret.bottom - caret.top));
+    const Gdiplus::Rect bar(caret.left, caret.top, caret.right - caret.left, caret.bottom - caret.top);
+    graphics.FillRectangle(&brush, bar);
 }
 
 }  // namespace ORVUE
