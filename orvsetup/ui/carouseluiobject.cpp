@@ -7,7 +7,7 @@
 namespace ORVUE {
 namespace {
 
-constexpr UINT kFadeTick = 66;                // milliseconds between fade steps
+constexpr UINT kFadeTick = 66;                    // milliseconds between fade steps
 constexpr float kFadeStepNumerator = 66.666664f;  // the fade step is this over the fade interval
 
 // Draws frame `frame` of the strip 1:1 at `dest`, its opacity scaled by `opacity`.
@@ -93,8 +93,9 @@ int CarouselUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     ImageObject* strip = Image();
     if (!IsVisible() || !strip) return 0;
     const RECT rect = GetRect();
-    const Gdiplus::RectF dest(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
-                              static_cast<Gdiplus::REAL>(RectWidth(rect)), static_cast<Gdiplus::REAL>(RectHeight(rect)));
+    using Gdiplus::REAL;
+    const Gdiplus::RectF dest(static_cast<REAL>(rect.left), static_cast<REAL>(rect.top),
+                              static_cast<REAL>(RectWidth(rect)), static_cast<REAL>(RectHeight(rect)));
     const int count = FrameCount();
     const float slotWidth = static_cast<float>(strip->Width()) / static_cast<float>(count);
     const int current = frame_ % count;

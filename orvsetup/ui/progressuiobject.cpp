@@ -71,8 +71,8 @@ void ProgressUIObjectImpl::PaintFront(Gdiplus::Graphics& graphics) {
     const REAL bodyLeft = static_cast<REAL>(front_.left + spl_);
     if (filled > 0) {
         InterpolationScope quality(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
-        graphics.DrawImage(image, Gdiplus::RectF(bodyLeft, static_cast<REAL>(front_.top), filled, static_cast<REAL>(frontHeight)),
-                           static_cast<REAL>(spl_), 0, static_cast<REAL>(imageWidth - spl_ - spr_),
+        const Gdiplus::RectF body(bodyLeft, static_cast<REAL>(front_.top), filled, static_cast<REAL>(frontHeight));
+        graphics.DrawImage(image, body, static_cast<REAL>(spl_), 0, static_cast<REAL>(imageWidth - spl_ - spr_),
                            static_cast<REAL>(imageHeight), Gdiplus::UnitPixel);
     }
     const int capLeft = static_cast<int>(filled + bodyLeft - 1.0);

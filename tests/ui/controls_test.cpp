@@ -24,19 +24,20 @@ int FrameAt(ORVUE::IORVBaseUIObject& object, const uint32_t* colours, int count,
     return -1;
 }
 
-// Feeds one mouse event at (x, y) and returns the handled flag.
+// Feeds one mouse event at (x, y) and returns the handled flag, which every handler must set.
 template <typename Handler>
-BOOL Feed(ORVUE::IORVBaseUIObject& object, Handler handler, UINT msg, int x = 10, int y = 10) {
-    BOOL handled = 2;  // neither TRUE nor FALSE: every handler must set it
+bool Feed(ORVUE::IORVBaseUIObject& object, Handler handler, UINT msg, int x = 10, int y = 10) {
+    BOOL handled = 2;
     (object.*handler)(msg, 0, At(x, y), handled);
-    return handled;
+    EXPECT_TRUE(handled == TRUE || handled == FALSE) << "handled flag left unset for message " << msg;
+    return handled == TRUE;
 }
 
 using Obj = ORVUE::IORVBaseUIObject;
-BOOL Move(Obj& o) { return Feed(o, &Obj::OnMouseMove, WM_MOUSEMOVE); }
-BOOL Leave(Obj& o) { return Feed(o, &Obj::OnMouseLeave, WM_MOUSELEAVE); }
-BOOL Down(Obj& o) { return Feed(o, &Obj::OnLButtonDown, WM_LBUTTONDOWN); }
-BOOL Up(Obj& o) { return Feed(o, &Obj::OnLButtonUp, WM_LBUTTONUP); }
+bool Move(Obj& o) { return Feed(o, &Obj::OnMouseMove, WM_MOUSEMOVE); }
+bool Leave(Obj& o) { return Feed(o, &Obj::OnMouseLeave, WM_MOUSELEAVE); }
+bool Down(Obj& o) { return Feed(o, &Obj::OnLButtonDown, WM_LBUTTONDOWN); }
+bool Up(Obj& o) { return Feed(o, &Obj::OnLButtonUp, WM_LBUTTONUP); }
 
 bool Sent(const RecordingWindow::Message& m, UINT msg, WPARAM wParam, const Obj* object) {
     return m.msg == msg && m.wParam == wParam && m.lParam == reinterpret_cast<LPARAM>(object);
@@ -229,7 +230,8 @@ TEST(LinkLabel, ClickCursorAndPress) {
     auto cursor = [&] {
         BOOL handled = 2;
         link.OnSetCursor(WM_SETCURSOR, 0, 0, handled, 5, 5);
-        return handled;
+        EXPECT_TRUE(handled == TRUE || handled == FALSE);
+        return handled == TRUE;
     };
     EXPECT_TRUE(cursor());
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
@@ -341,7 +343,8 @@ TEST(Label, RenderedCaptionMatchesDrawingInPlace) {
         const wchar_t* text;
         BOOL bold, underline;
     };
-    const Case cases[] = {{L"微软雅黑", L"开机时自动启动", FALSE, FALSE}, {L"Tahoma", L"Read the licence", TRUE, TRUE}};
+    const Case cases[] = {{L"微软雅黑", L"开机时自动启动", FALSE, FALSE},
+                          {L"Tahoma", L"Read the licence", TRUE, TRUE}};
     for (const Case& c : cases) {
         ORVUE::LinkLabelUIObjectImpl link;
         link.Create(nullptr, 6, 8, 200, 30, 0, nullptr);
