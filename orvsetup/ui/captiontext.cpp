@@ -15,11 +15,25 @@ constexpr int kMargin = 2;
 // Larger texts are drawn directly rather than kept in a bitmap.
 constexpr int kMaxRenderedSide = 4096;
 
+// The generic sans-serif family's name, asked of GDI+ itself (the wrapper's cached generic families are
+// data of the static GDI+ library, which a program that loads GDI+ late does not link).
+std::wstring GenericSansSerifName() {
+    Gdiplus::GpFontFamily* native = nullptr;
+    if (Gdiplus::DllExports::GdipGetGenericFontFamilySansSerif(&native) != Gdiplus::Ok || !native) return L"";
+    WCHAR name[LF_FACESIZE] = {};
+    Gdiplus::DllExports::GdipGetFamilyName(native, name, LANG_NEUTRAL);
+    Gdiplus::DllExports::GdipDeleteFontFamily(native);
+    return name;
+}
+
 std::unique_ptr<Gdiplus::Font> MakeFont(const wchar_t* family, int size, int style) {
     Gdiplus::FontFamily named(family ? family : L"");
     const Gdiplus::FontFamily* chosen = &named;
+    std::unique_ptr<Gdiplus::FontFamily> generic;
     if (named.GetLastStatus() != Gdiplus::Ok) {
-        chosen = Gdiplus::FontFamily::GenericSansSerif();
+        const std::wstring genericName = GenericSansSerifName();
+        if (!genericName.empty()) generic = std::make_unique<Gdiplus::FontFamily>(genericName.c_str());
+        chosen = generic.get();
         if (!chosen || chosen->GetLastStatus() != Gdiplus::Ok) {
             orv::TraceLine(L"no font family %ls and no generic sans-serif family\r\n", family ? family : L"");
             return nullptr;
