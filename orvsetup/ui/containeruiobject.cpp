@@ -32,8 +32,11 @@ int ContainerUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
                                     static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height)),
                      Gdiplus::CombineModeReplace);
     if (image_) {
+        const Gdiplus::CompositingMode mode = graphics.GetCompositingMode();
+        if (backgroundReplaces_) graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
         graphics.DrawImage(image_.get(), Gdiplus::Rect(rect_.left, rect_.top, width, height), 0, 0, width, height,
                            Gdiplus::UnitPixel);
+        graphics.SetCompositingMode(mode);
     }
     PaintContainers(graphics);
     for (auto& control : controls_) control->Paint(graphics);

@@ -258,6 +258,7 @@ IORVBaseUIObject* UIObjectFactory::Build(HWND owner, pugi::xml_node node) {
     const Common rootValues(node, owner);
     auto* root = new ContainerUIObjectImpl;
     roots_[owner] = root;  // registered before its own Create can throw
+    root->SetBackgroundReplaces(TRUE);
     rootValues.CreateIn(*root, rootValues.resId, rootValues.Type());
     root->SetName(rootValues.name.c_str());
     root->SetVisible(rootValues.visible);
