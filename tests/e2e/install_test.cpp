@@ -13,6 +13,7 @@
 #include "fsutil.h"
 #include "regutil.h"
 #include "reportlistener.h"
+#include "sampleproduct.h"
 #include "windowprobe.h"
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
@@ -22,20 +23,10 @@ namespace test {
 namespace {
 
 constexpr unsigned short kReportPort = 8100;
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quellby";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quellby";
 constexpr wchar_t kEmulationKey[] =
     L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kProductName[] = L"奎比桌面";
-constexpr DWORD kInstallTimeoutMs = 90000;
 
 std::wstring SilentSetup() { return TestSetup(L"sample_silent"); }
-
-bool IsWow64() {
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-}
 
 // The version Windows reports without compatibility shims (the prefix's configured version under Wine).
 bool IsWindows7() {
@@ -44,36 +35,6 @@ bool IsWindows7() {
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
     OSVERSIONINFOW version{sizeof(version)};
     return get && get(&version) == 0 && version.dwMajorVersion == 6 && version.dwMinorVersion == 1;
-}
-
-std::wstring KnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
-
-std::wstring Expanded(const wchar_t* text) {
-    wchar_t path[MAX_PATH] = {};
-    ::ExpandEnvironmentStringsW(text, path, MAX_PATH);
-    return path;
-}
-
-// The scripts' view of the system: the 64-bit build counts as running on 64-bit Windows by being what
-// it is, like the 32-bit one under WoW64 (so both choose the 64-bit product files).
-bool Is64BitWindows() { return IsWow64() || sizeof(void*) == 8; }
-
-// Where a silent install goes by default: Program Files (x86) on 64-bit Windows, as the install script
-// chooses when redirection applies.
-std::vector<std::wstring> DefaultInstallFolders() {
-    return {Expanded(Is64BitWindows() ? L"%ProgramFiles(x86)%\\Quellby" : L"%ProgramFiles%\\Quellby")};
-}
-
-// The folder a run traced as its install path.
-std::wstring TracedInstallPath(const SetupResult& r) {
-    const std::wstring tag = L"qz InstallPath:";
-    for (const std::wstring& line : r.lines)
-        if (line.compare(0, tag.size(), tag) == 0) return line.substr(tag.size());
-    return L"";
 }
 
 // Type and bytes of a registry value in the program's own view; false when it is missing.
@@ -127,28 +88,6 @@ DWORD ServiceState(const wchar_t* name) {
     return status.dwCurrentState;
 }
 
-void RemoveService(const wchar_t* name) {
-    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueServiceHandle service(manager ? ::OpenServiceW(manager.Get(), name, SERVICE_ALL_ACCESS) : nullptr);
-    if (!service) return;
-    SERVICE_STATUS status{};
-    ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
-    ::DeleteService(service.Get());
-}
-
-// A machine without the product: no registry trees, folder, links or service from an earlier run.
-void RemoveProduct(const std::wstring& folder) {
-    RemoveService(L"quellbyss");
-    RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kProductKey);
-    RegDeleteTreeAt(HKEY_CURRENT_USER, kProductKey);
-    RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RemoveTree(folder);
-    RemoveTree(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\" + kProductName);
-    ::DeleteFileW((KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + kProductName + L".lnk").c_str());
-    RegKey run;
-    if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE) == ERROR_SUCCESS) ::RegDeleteValueW(run.Get(), L"Quellby");
-}
-
 // The setup's own copy of a chunk resource.
 std::string ChunkOf(const std::wstring& setup, const wchar_t* name) {
     UniqueHModule module(::LoadLibraryExW(setup.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
@@ -178,9 +117,7 @@ protected:
     void SetUp() override { RemoveProduct(); }
     void TearDown() override { RemoveProduct(); }
 
-    static void RemoveProduct() {
-        for (const std::wstring& folder : DefaultInstallFolders()) test::RemoveProduct(folder);
-    }
+    static void RemoveProduct() { RemoveProductEverywhere(); }
 
     std::wstring folder_;  // where the main test's install went
 };
