@@ -3,7 +3,7 @@ from PIL import Image
 
 from skinart import (ACCENT, ACCENT_DARK, ACCENT_LIGHT, ACCENT_MUTED, ACCENT_TINT, Art, BORDER, INK, INK_SOFT,
                      LINE, PAGE, WHITE, mix, rgba, strip)
-from skinpieces import (band_glow, brand, fence, finish_window, logo, organised_screen, search_glyph, shadow,
+from skinpieces import (brand, fence, finish_window, logo, organised_screen, search_glyph, shadow,
                         tick, tile, window)
 
 WIDTH, HEIGHT = 600, 490
@@ -47,6 +47,7 @@ def progress_background():
     """307: the slides' sky above 386, a white panel below it with the bar (420) and its caption (450)."""
     art = window(WIDTH, HEIGHT, page=WHITE)
     sky(art)
+    art.rect((0, SLIDE_HEIGHT, WIDTH, HEIGHT), rgba(WHITE))
     art.rect((0, SLIDE_HEIGHT, WIDTH, SLIDE_HEIGHT + 1), rgba(LINE))
     return finish_window(art)
 

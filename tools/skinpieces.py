@@ -13,15 +13,15 @@ def window(width, height, header=0, page=PAGE):
     art = Art(width, height, rgba(page))
     if header:
         art.gradient((0, 0, width, header), ACCENT_LIGHT, ACCENT)
-        band_glow(art, width, header)
+        band_glow(art, width)
         art.rect((0, header, width, height), rgba(page))  # the glow stays inside the band
     return art
 
 
-def band_glow(art, width, height):
+def band_glow(art, width):
     """Soft light circles on the right of an accent band."""
-    art.ellipse((width - 190, -120, width + 60, height + 40), fill=rgba(WHITE, 22))
-    art.ellipse((width - 120, height - 50, width + 20, height + 90), fill=rgba(WHITE, 16))
+    art.ellipse((width - 190, -120, width + 60, 120), fill=rgba(WHITE, 22))
+    art.ellipse((width - 120, 30, width + 20, 170), fill=rgba(WHITE, 16))
 
 
 def finish_window(art):
@@ -109,11 +109,12 @@ def organised_screen(art, box):
     width = right - left
     third = (width - 16) / 3
     fence(art, (left + 4, top + 5, left + 4 + third, bottom - 5),
-          [ACCENT, ACCENT_LIGHT, ACCENT_MUTED, ACCENT_DARK, ACCENT, ACCENT_MUTED])
+          [ACCENT, ACCENT_LIGHT, ACCENT_MUTED, ACCENT_DARK, ACCENT, ACCENT_MUTED, ACCENT_LIGHT, ACCENT_DARK,
+           ACCENT_MUTED, ACCENT, ACCENT_LIGHT])
     fence(art, (left + 8 + third, top + 5, left + 8 + 2 * third, top + 5 + (bottom - top) * 0.55),
           [ACCENT_LIGHT, ACCENT_DARK, ACCENT], title_colour=ACCENT_LIGHT)
     fence(art, (left + 12 + 2 * third, top + 5, right - 4, bottom - 5),
-          [ACCENT_MUTED, ACCENT, ACCENT_LIGHT, ACCENT_DARK], title_colour=ACCENT_DARK)
+          [ACCENT_MUTED, ACCENT, ACCENT_LIGHT, ACCENT_DARK, ACCENT_LIGHT, ACCENT_MUTED, ACCENT], title_colour=ACCENT_DARK)
 
 
 def search_glyph(art, cx, cy, size, colour, width):
