@@ -56,7 +56,7 @@ def pill_button(width, height, label, size, state):
     if state != DISABLED_STATE:
         art.rect((8, 6, width - 8, height - 1), rgba(ACCENT_DARK, 60 if state == PRESSED else 95), radius=radius,
                  blur=1.6)
-    top, bottom = {NORMAL: (ACCENT_LIGHT, ACCENT), HOT: (mix(ACCENT_LIGHT, WHITE, 0.18), ACCENT_LIGHT),
+    top, bottom = {NORMAL: (ACCENT_LIGHT, ACCENT), HOT: (mix(ACCENT_LIGHT, WHITE, 0.1), ACCENT_LIGHT),
                    PRESSED: (ACCENT, ACCENT_DARK), DISABLED_STATE: ((212, 216, 222), (200, 205, 212))}[state]
     art.gradient(box, top, bottom, radius=radius)
     art.text((width / 2, (box[1] + box[3]) / 2), label, size, WHITE if state != DISABLED_STATE else (246, 247, 249),

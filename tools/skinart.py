@@ -1,5 +1,5 @@
-"""Drawing helpers for the skin generator: shapes drawn at four times the size and boxed down, text at
-the final size, colours of the house style.
+"""Drawing helpers for the skin generator: shapes drawn at four times the size and boxed down, text
+drawn after them (plain text at the final size, emboldened text at 4x), the palette of the skin.
 
 Coordinates are always in final pixels (floats allowed); a shape's anti-aliasing comes from the 4x
 canvas. Every operation composites a layer over what is there, so later drawing lies on top.
@@ -22,7 +22,6 @@ LINE = (222, 227, 234)
 BORDER = (196, 203, 212)
 INK = (51, 51, 51)
 INK_SOFT = (102, 108, 118)
-GREY = (136, 136, 136)
 DISABLED = (236, 238, 241)
 DISABLED_INK = (184, 189, 196)
 
@@ -43,7 +42,7 @@ def font(size, latin=False):
 
 
 class Art:
-    """One image: a 4x canvas for shapes, then text at the final size."""
+    """One image: a 4x canvas for shapes, then the text on the final image."""
 
     def __init__(self, width, height, fill=(0, 0, 0, 0)):
         self.width, self.height = width, height
@@ -53,7 +52,7 @@ class Art:
 
     # -- shapes on the 4x canvas -------------------------------------------------------------------------
     def _compose(self, draw, blur=0, alpha=255):
-        """Draws onto a fresh layer (opaque ink; `alpha` fades the whole layer) and composites it."""
+        """Draws onto a fresh layer and composites it; `alpha` fades the whole layer (strokes that cross)."""
         layer = Image.new("RGBA", self.big.size, (0, 0, 0, 0))
         draw(ImageDraw.Draw(layer))
         if blur:

@@ -1,6 +1,4 @@
 """The dialog backgrounds and the progress dialog's slides, laid out around the layout's rectangles."""
-from PIL import Image
-
 from skinart import (ACCENT, ACCENT_DARK, ACCENT_LIGHT, ACCENT_MUTED, ACCENT_TINT, Art, BORDER, INK, INK_SOFT,
                      LINE, PAGE, WHITE, mix, rgba, strip)
 from skinpieces import (brand, fence, finish_window, logo, organised_screen, search_glyph, shadow,
