@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include "appinstance.h"
+#include "dialogsequence.h"
 #include "gdiplussession.h"
 #include "layoutresource.h"
 #include "messageloop.h"
@@ -61,13 +62,16 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
         TraceLine(L"start ss install!");
         SetGlobalText(L, "InstallPath", GetGlobalText(L, "global_install_path"));
         if (!CallHook(L, "ORVSE_BeforeInstall") || !CallHook(L, "ORVSE_OnInstall")) return kExitStopped;
-    } else {
-        TraceLine(L"interactive run: the setup dialogs are not built into this engine yet\r\n");
+    } else if (RunInstallDialogs(instance, L, layout) != 1) {
         return kExitStopped;
     }
 
     if (!CallHook(L, "ORVSE_BeforeComplete")) return kExitStopped;
-    if (mode.silent || !mode.showFinish) TraceLine(L"node <Dlg name=\"CompleteDlg\"> is hide!");
+    if (mode.silent || !mode.showFinish) {
+        TraceLine(L"node <Dlg name=\"CompleteDlg\"> is hide!");
+    } else if (RunFinishDialog(instance, L, layout) != 1) {
+        return kExitStopped;
+    }
     if (!CallHook(L, "ORVSE_AfterComplete")) return kExitStopped;
     return kExitCompleted;
 }

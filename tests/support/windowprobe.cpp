@@ -157,5 +157,48 @@ bool DismissMessageBox(HWND box, DWORD timeoutMs) {
 
 HWND ForegroundWindow() { return ::GetForegroundWindow(); }
 
+namespace {
+
+bool SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x;
+    input.mi.dy = y;
+    input.mi.dwFlags = flags;
+    return ::SendInput(1, &input, sizeof(input)) == 1;
+}
+
+}  // namespace
+
+bool MoveMouseTo(HWND window, int x, int y) {
+    POINT point = {x, y};
+    if (!::ClientToScreen(window, &point)) return false;
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    const LONG ax = static_cast<LONG>((point.x * 65535LL + width / 2) / (width - 1));
+    const LONG ay = static_cast<LONG>((point.y * 65535LL + height / 2) / (height - 1));
+    if (!SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, ax, ay)) return false;
+    ::Sleep(50);
+    return true;
+}
+
+bool ClickAt(HWND window, int x, int y) {
+    if (!MoveMouseTo(window, x, y)) return false;
+    const bool down = SendMouse(MOUSEEVENTF_LEFTDOWN);
+    ::Sleep(50);
+    const bool up = SendMouse(MOUSEEVENTF_LEFTUP);
+    ::Sleep(50);
+    return down && up;
+}
+
+COLORREF ScreenColourAt(HWND window, int x, int y) {
+    POINT point = {x, y};
+    if (!::ClientToScreen(window, &point)) return CLR_INVALID;
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF colour = ::GetPixel(screen, point.x, point.y);
+    ::ReleaseDC(nullptr, screen);
+    if (colour == CLR_INVALID) return colour;
+    return RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour));  // as 0x00RRGGBB
+}
+
 }  // namespace test
 }  // namespace orv

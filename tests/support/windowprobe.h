@@ -69,5 +69,12 @@ bool AnswerMessageBox(HWND box, int id, DWORD timeoutMs = 5000);
 
 HWND ForegroundWindow();
 
+// Real mouse input (SendInput): moves the pointer to the client point (x, y) of `window`, and clicks the
+// left button there. The window must be on screen; the pointer stays where it was moved.
+bool MoveMouseTo(HWND window, int x, int y);
+bool ClickAt(HWND window, int x, int y);
+// The colour (0x00RRGGBB) on screen at the client point, or CLR_INVALID when it cannot be read.
+COLORREF ScreenColourAt(HWND window, int x, int y);
+
 }  // namespace test
 }  // namespace orv

@@ -13,6 +13,7 @@ STRIP4 = [(200, 30, 30, 255), (30, 200, 30, 255), (30, 30, 200, 255), (128, 128,
 STRIP6 = [(250, 0, 0, 255), (0, 250, 0, 255), (0, 0, 250, 255),
           (250, 250, 0, 255), (0, 250, 250, 255), (250, 0, 250, 255)]
 SLIDES = [(255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255)]
+TEXTBOX = [(240, 240, 240, 255), (200, 220, 250, 255), (225, 225, 215, 255)]
 
 
 def strip(frames, width, height):
@@ -40,6 +41,7 @@ def main():
         9005: progress_front(100, 10, 5),                   # progress front, caps of 5
         9006: strip(SLIDES, 40, 20),                        # carousel, 3 slides of 40x20
         9007: Image.new("RGBA", (10, 10), (90, 60, 30, 255)),   # picture, scaled up
+        9009: strip(TEXTBOX, 200, 32),                      # text box 200x32: normal, hot, disabled
     }
     lines = []
     for number, image in sorted(images.items()):

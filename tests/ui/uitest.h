@@ -21,10 +21,12 @@ enum TestImage : UINT {
     kSlides = 9006,         // 3 frames of 40x20
     kPicture = 9007,        // 10x10
     kNotAnImage = 9008,
+    kTextBoxStrip = 9009,   // 3 frames of 200x32
 };
 constexpr uint32_t kStrip4Colours[4] = {0xFFC81E1E, 0xFF1EC81E, 0xFF1E1EC8, 0xFF808080};
 constexpr uint32_t kStrip6Colours[6] = {0xFFFA0000, 0xFF00FA00, 0xFF0000FA, 0xFFFAFA00, 0xFF00FAFA, 0xFFFA00FA};
 constexpr uint32_t kSlideColours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+constexpr uint32_t kTextBoxColours[3] = {0xFFF0F0F0, 0xFFC8DCFA, 0xFFE1E1D7};
 constexpr uint32_t kBackgroundColour = 0xFF203040;
 constexpr uint32_t kProgressBackColour = 0xFF0A0A0A;
 constexpr uint32_t kProgressLeftCap = 0xFFC8C800, kProgressBody = 0xFF28A028, kProgressRightCap = 0xFF00C8C8;

@@ -1,0 +1,94 @@
+// The window machinery the three setup dialogs share: a layered window drawn by a UI object tree, input
+// routed into the tree, the objects' capture, focus and timer requests served, actions dispatched.
+#pragma once
+
+#include <windows.h>
+
+#include <pugixml.hpp>
+
+#include <map>
+#include <memory>
+
+#include "messageloop.h"
+#include "orvscriptengine/luaapi.h"
+#include "ui/containeruiobject.h"
+#include "ui/orvbaseanimationobject.h"
+#include "ui/paintsurface.h"
+
+namespace orv {
+
+constexpr UINT_PTR kRepaintTimer = 11023;
+constexpr UINT kRepaintPeriodMs = 66;
+constexpr UINT ORVUM_INSTALLFINISHED = 0x2B18;
+
+class DialogHost : public MessageFilter {
+public:
+    // `node` is the dialog's <Dlg> element; it must outlive the dialog.
+    DialogHost(pugi::xml_node node, lua_State* L);
+    ~DialogHost() override;
+    DialogHost(const DialogHost&) = delete;
+    DialogHost& operator=(const DialogHost&) = delete;
+
+    // Creates the window from dialog template 129, with no owner. False when it cannot be created or its
+    // tree cannot be built (the window is gone again then).
+    bool Create(HINSTANCE instance);
+    HWND Window() const { return window_; }
+
+    // Queued messages before dispatch: keys go through, the caret-blink timer also blinks our caret,
+    // everything else is offered to the dialog manager.
+    bool PreTranslateMessage(MSG* msg) override;
+
+protected:
+    // Per dialog: which raw messages go to the focus object.
+    virtual bool InFocusSet(UINT msg) const;
+    // Whether capture requests also capture the system mouse.
+    virtual bool TakesSystemCapture() const { return false; }
+    virtual bool AnswersObjectTimers() const { return true; }
+    virtual void TraceTimerSet(UINT) {}
+    virtual void TraceTimerKilled(UINT) {}
+    // Dialog-specific initialisation, after the tree is built and the window centred, before the first paint.
+    virtual void InitDialog() {}
+    // Dialog-specific collection at close, before the tree goes.
+    virtual void CollectAtClose() {}
+    // Action N of an object (message WM_USER + N); false when the dialog has no such action.
+    virtual bool OnAction(UINT, WPARAM, LPARAM) { return false; }
+    // Timers other than the repaint and object timers; messages of the dialog's own.
+    virtual bool OnOwnTimer(UINT_PTR) { return false; }
+    virtual bool OnOwnMessage(UINT, WPARAM, LPARAM) { return false; }
+    // WM_CLOSE: closes with the code by default.
+    virtual void OnCloseRequest(UINT code) { CloseDialog(code); }
+
+    void CloseDialog(UINT code);
+    void PostClose(UINT code) { ::PostMessageW(window_, WM_CLOSE, code, 0); }
+    ORVUE::ContainerUIObjectImpl* Root() const { return root_; }
+    // The root's direct sub-container "Body", or null.
+    ORVUE::ContainerUIObjectImpl* Body() const { return root_ ? root_->FindContainer(L"Body") : nullptr; }
+    lua_State* State() const { return L_; }
+    void UpdateWindowImage();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    bool Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool ForwardToCaptureOrFocus(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnInitDialog();
+    void OnSetCursor();
+    void OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    bool OnHostService(UINT msg, WPARAM wParam, LPARAM lParam);
+    void SetIcons();
+    void CentreOnWorkArea();
+
+    pugi::xml_node node_;
+    lua_State* L_;
+    HWND window_ = nullptr;
+    ORVUE::ContainerUIObjectImpl* root_ = nullptr;  // owned by the UI object factory
+    ORVUE::IORVBaseUIObject* focus_ = nullptr;
+    ORVUE::IORVBaseUIObject* capture_ = nullptr;
+    std::map<UINT, ORVUE::IORVBaseAnimationObject*> objectTimers_;
+    std::unique_ptr<ORVUE::PaintSurface> surface_;
+    DWORD paintedStamp_ = 0;
+    bool filterRegistered_ = false;
+    HICON icons_[2] = {};
+};
+
+}  // namespace orv

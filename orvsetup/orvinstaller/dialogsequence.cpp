@@ -1,0 +1,68 @@
+// Showing the dialogs one after the other, each in one turn of the main thread's message loop.
+#include "dialogsequence.h"
+
+#include "messageloop.h"
+#include "orvcompletedlg.h"
+#include "orvinitdlg.h"
+#include "orvinstalldlg.h"
+#include "orvscriptengine/scriptglobals.h"
+#include "utility/scopeguard.h"
+#include "utility/trace.h"
+
+#include <cwchar>
+
+namespace orv {
+namespace {
+
+// Creates and shows the dialog's window, then runs the loop until the dialog closes; 0 when the window
+// cannot be made.
+int ShowDialog(HINSTANCE instance, DialogHost& dialog, MessageLoop& loop) {
+    if (!dialog.Create(instance)) return 0;
+    ::ShowWindow(dialog.Window(), SW_SHOWNORMAL);
+    return loop.Run();
+}
+
+}  // namespace
+
+pugi::xml_node FindDialogNode(const pugi::xml_document& document, const wchar_t* name) {
+    for (pugi::xml_node node = document.first_child().child(L"Dlg"); node; node = node.next_sibling(L"Dlg")) {
+        if (std::wcscmp(node.attribute(L"name").value(), name) == 0) return node;
+    }
+    return pugi::xml_node();
+}
+
+int RunInstallDialogs(HINSTANCE instance, lua_State* L, const pugi::xml_document& document) {
+    const pugi::xml_node initNode = FindDialogNode(document, L"InitDlg");
+    if (!initNode) {
+        TraceLine(L"node <Dlg name=\"InitDlg\"> is empty!");
+        return 0;
+    }
+    MessageLoop loop;
+    Module().AddMessageLoop(&loop);
+    auto unregister = MakeScopeExit([] { Module().RemoveMessageLoop(); });
+    ORVInitDlg options(initNode, L);
+    if (ShowDialog(instance, options, loop) != 1) return 0;
+    if (!CallHook(L, "ORVSE_BeforeInstall")) return 0;
+    const pugi::xml_node installNode = FindDialogNode(document, L"InstallDlg");
+    if (!installNode) {
+        TraceLine(L"node <Dlg name=\"InstallDlg\"> is empty!");
+        return 0;
+    }
+    ORVInstallDlg progress(installNode, L);
+    return ShowDialog(instance, progress, loop) == 1 ? 1 : 0;
+}
+
+int RunFinishDialog(HINSTANCE instance, lua_State* L, const pugi::xml_document& document) {
+    const pugi::xml_node node = FindDialogNode(document, L"CompleteDlg");
+    if (!node) {
+        TraceLine(L"node <Dlg name=\"CompleteDlg\"> is empty!");
+        return 0;
+    }
+    MessageLoop loop;
+    Module().AddMessageLoop(&loop);
+    auto unregister = MakeScopeExit([] { Module().RemoveMessageLoop(); });
+    ORVCompleteDlg finish(node, L);
+    return ShowDialog(instance, finish, loop) == 1 ? 1 : 0;
+}
+
+}  // namespace orv

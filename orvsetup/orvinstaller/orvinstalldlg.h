@@ -1,0 +1,41 @@
+// The progress dialog: runs the install hook on a worker thread while a paced bar and slides show.
+#pragma once
+
+#include "dialoghost.h"
+
+namespace orv {
+
+constexpr UINT_PTR kProgressTimer = 12024;
+
+class ORVInstallDlg : public DialogHost {
+public:
+    ORVInstallDlg(pugi::xml_node node, lua_State* L);
+    ~ORVInstallDlg() override;
+
+    // Tick period in ms for a payload of `bytes`: the bar takes bytes x 0.000309651279221807 ms in all.
+    static UINT TickPeriod(unsigned long long bytes);
+
+protected:
+    void InitDialog() override;
+    void CollectAtClose() override;
+    bool OnOwnTimer(UINT_PTR id) override;
+    bool OnOwnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnCloseRequest(UINT code) override;
+    void TraceTimerSet(UINT id) override;
+    void TraceTimerKilled(UINT id) override;
+
+private:
+    static DWORD WINAPI InstallWorker(LPVOID parameter);
+    void BringToForeground();
+    bool StartWorker();
+    void Tick();
+    ORVUE::IORVBaseUIObject* Carousel() const;
+
+    lua_State* worker_ = nullptr;  // the hook's own Lua thread, anchored in the registry
+    int workerRef_ = LUA_NOREF;
+    bool finished_ = false;
+    bool hookFailed_ = false;
+    bool closeRequested_ = false;  // a system close while the hook runs waits for its end
+};
+
+}  // namespace orv

@@ -1,0 +1,68 @@
+// Painting surfaces over DIB sections, and saving them as PNG files.
+#include "ui/paintsurface.h"
+
+#include <cwchar>
+#include <vector>
+
+namespace ORVUE {
+namespace {
+
+bool PngEncoder(CLSID* clsid) {
+    UINT count = 0, size = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
+            *clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+PaintSurface::PaintSurface(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down: rows in the order GDI+ writes them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    dc_ = ::CreateCompatibleDC(nullptr);
+    if (!bitmap_ || !dc_ || width <= 0 || height <= 0) return;
+    bits_ = static_cast<uint32_t*>(bits);
+    previous_ = ::SelectObject(dc_, bitmap_);
+    wrapper_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
+                                                 static_cast<BYTE*>(bits));
+    if (wrapper_->GetLastStatus() != Gdiplus::Ok) return;
+    graphics_ = std::make_unique<Gdiplus::Graphics>(wrapper_.get());
+    if (graphics_->GetLastStatus() != Gdiplus::Ok) graphics_.reset();
+}
+
+PaintSurface::~PaintSurface() {
+    graphics_.reset();
+    wrapper_.reset();
+    if (previous_) ::SelectObject(dc_, previous_);
+    if (dc_) ::DeleteDC(dc_);
+    if (bitmap_) ::DeleteObject(bitmap_);
+}
+
+void PaintSurface::Fill(uint32_t argb) {
+    if (!bits_) return;
+    for (int i = 0; i < width_ * height_; ++i) bits_[i] = argb;
+}
+
+bool PaintSurface::SavePng(const wchar_t* path) const {
+    if (!bits_) return false;
+    Gdiplus::Bitmap copy(width_, height_, width_ * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits_));
+    CLSID png;
+    return PngEncoder(&png) && copy.Save(path, &png, nullptr) == Gdiplus::Ok;
+}
+
+}  // namespace ORVUE

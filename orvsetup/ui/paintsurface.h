@@ -1,0 +1,43 @@
+// A window-sized picture the UI tree paints into: a top-down 32-bit DIB section in a memory DC, with a
+// GDI+ graphics drawing straight into its premultiplied pixels.
+#pragma once
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace ORVUE {
+
+class PaintSurface {
+public:
+    // Starts fully transparent. Valid() is false when the bitmap could not be made.
+    PaintSurface(int width, int height);
+    ~PaintSurface();
+    PaintSurface(const PaintSurface&) = delete;
+    PaintSurface& operator=(const PaintSurface&) = delete;
+
+    bool Valid() const { return graphics_ != nullptr; }
+    Gdiplus::Graphics& Graphics() { return *graphics_; }
+    HDC Dc() const { return dc_; }
+    uint32_t* Bits() const { return bits_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Premultiplied 0xAARRGGBB.
+    uint32_t Pixel(int x, int y) const { return bits_[y * width_ + x]; }
+    void Fill(uint32_t argb);
+    // Writes the picture as a PNG file.
+    bool SavePng(const wchar_t* path) const;
+
+private:
+    int width_, height_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    uint32_t* bits_ = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> wrapper_;
+    std::unique_ptr<Gdiplus::Graphics> graphics_;
+};
+
+}  // namespace ORVUE
