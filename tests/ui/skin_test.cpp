@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/imageobject.h"
+#include "ui/uiobjectfactory.h"
 #include "uitest.h"
 #include "utility/resourcedata.h"
 
@@ -111,7 +112,7 @@ TEST(ShippedSkin, ImagesHaveTheirSizesFramesAndShape) {
     }
 }
 
-TEST(ShippedSkin, LayoutNamesOnlyCarriedImages) {
+TEST(ShippedSkin, LayoutBuildsEveryDialogFromCarriedImages) {
     const orv::ResourceBytes bytes = orv::LoadResourceBytes(::GetModuleHandleW(nullptr), L"XML", L"LAYOUT.XML");
     ASSERT_EQ(bytes.status, orv::ResourceStatus::kLoaded);
     pugi::xml_document document;
@@ -131,12 +132,23 @@ TEST(ShippedSkin, LayoutNamesOnlyCarriedImages) {
     for (pugi::xml_node dlg = root.child(L"Dlg"); dlg; dlg = dlg.next_sibling(L"Dlg")) ++count;
     EXPECT_EQ(count, 5);
     for (const Dialog& d : dialogs) {
+        SCOPED_TRACE(d.name);
         const pugi::xml_node dlg = root.find_child_by_attribute(L"Dlg", L"name", d.name);
-        ASSERT_TRUE(dlg) << d.name;
+        ASSERT_TRUE(dlg);
         EXPECT_EQ(dlg.attribute(L"width").as_int(), d.width);
         EXPECT_EQ(dlg.attribute(L"height").as_int(), d.height);
-        EXPECT_STREQ(dlg.first_child().name(), L"Container");
         EXPECT_STREQ(dlg.first_child().first_child().name(), L"CaptionContainer");
+        // The whole tree builds and paints a rounded window, solid inside.
+        RecordingWindow window;
+        ORVUE::IORVBaseUIObject* tree = nullptr;
+        ASSERT_NO_THROW(tree = ORVUE::UIObjectFactory::Instance().Build(window.Handle(), dlg.child(L"Container")));
+        ASSERT_NE(tree, nullptr);
+        Surface surface(d.width, d.height);
+        tree->Paint(surface.Graphics());
+        EXPECT_EQ(Alpha(surface.Pixel(0, 0)), 0u);
+        EXPECT_EQ(Alpha(surface.Pixel(d.width - 1, d.height - 1)), 0u);
+        EXPECT_EQ(Alpha(surface.Pixel(d.width / 2, d.height / 2)), 255u);
+        ORVUE::UIObjectFactory::Instance().Release(window.Handle());
     }
 
     // Every image the layout names is one of the skin's, of type PNG.
