@@ -174,8 +174,10 @@ TEST_F(SampleDialogs, AgreementTypedFolderKeysAndLeaving) {
     EXPECT_TRUE(AnswerMessageBox(box, IDCANCEL));
     ::Sleep(300);
     EXPECT_TRUE(::IsWindowVisible(options));
+    MoveMouseTo(options, 5, 200);
     ASSERT_TRUE(Click(options, kCloseButton));
     box = WaitForMessageBox(setup.ProcessId(), kDialogTimeoutMs);
+    ASSERT_NE(box, nullptr) << DescribeWindows(setup.ProcessId());
     EXPECT_TRUE(AnswerMessageBox(box, IDOK));
     const SetupResult r = setup.Finish(kDialogTimeoutMs);
     EXPECT_TRUE(EndedWith(r, 0));
