@@ -82,3 +82,30 @@ function(orv_add_setup target)
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${S_OUTPUT}")
 endfunction()
+
+# A layout document as a setup stores it: UTF-16LE with a byte-order mark.
+function(orv_utf16_layout source out)
+  add_custom_command(
+    OUTPUT "${out}"
+    COMMAND Python3::Interpreter -c "import sys; open(sys.argv[2], 'wb').write(b'\\xff\\xfe' + open(sys.argv[1], encoding='utf-8').read().encode('utf-16-le'))"
+            "${source}" "${out}"
+    DEPENDS "${source}"
+    VERBATIM)
+endfunction()
+
+# The sample product's skin for a program of our own: writes <dir>/skin.rc (the layout and every skin
+# image as resources) and sets <layout_var> to the converted layout, <images_var> to the images.
+function(orv_skin_resources dir layout_var images_var)
+  set(skin "${CMAKE_SOURCE_DIR}/orvsetup/resources")
+  set(layout "${dir}/layout.utf16.xml")
+  orv_utf16_layout("${skin}/LAYOUT.XML" "${layout}")
+  file(GLOB images CONFIGURE_DEPENDS "${skin}/skin/*.png")
+  set(rc "LAYOUT.XML XML \"${layout}\"\n")
+  foreach(image IN LISTS images)
+    get_filename_component(number "${image}" NAME_WE)
+    string(APPEND rc "${number} PNG \"${image}\"\n")
+  endforeach()
+  file(GENERATE OUTPUT "${dir}/skin.rc" CONTENT "${rc}")
+  set(${layout_var} "${layout}" PARENT_SCOPE)
+  set(${images_var} "${images}" PARENT_SCOPE)
+endfunction()

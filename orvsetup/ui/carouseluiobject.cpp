@@ -4,28 +4,69 @@
 #include "ui/controlsupport.h"
 #include "utility/trace.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace ORVUE {
 namespace {
 
 constexpr UINT kFadeTick = 66;                    // milliseconds between fade steps
 constexpr float kFadeStepNumerator = 66.666664f;  // the fade step is this over the fade interval
 
-// Draws frame `frame` of the strip 1:1 at `dest`, its opacity scaled by `opacity`.
-void DrawFrame(Gdiplus::Graphics& graphics, Gdiplus::Image* strip, float slotWidth, int frame,
-               const Gdiplus::RectF& dest, float opacity) {
-    const Gdiplus::REAL left = slotWidth * static_cast<float>(frame);
-    if (opacity >= 1.0f) {
-        graphics.DrawImage(strip, dest, left, 0, dest.Width, dest.Height, Gdiplus::UnitPixel);
-        return;
+// Premultiplied pixels: `over` at `weight` (0..256) laid over `under`, as source-over blending does.
+inline uint32_t Over(uint32_t under, uint32_t over, uint32_t weight) {
+    const uint32_t overAlpha = ((over >> 24) * weight) >> 8;
+    const uint32_t keep = 256 - overAlpha - (overAlpha >> 7);  // 256 - overAlpha * 256 / 255, near enough
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t channel = ((((over >> shift) & 0xFF) * weight) >> 8) + ((((under >> shift) & 0xFF) * keep) >> 8);
+        out |= (channel > 255 ? 255 : channel) << shift;
     }
-    Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, opacity, 0},
-                                    {0, 0, 0, 0, 1}}};
-    Gdiplus::ImageAttributes attributes;
-    attributes.SetColorMatrix(&matrix);
-    graphics.DrawImage(strip, dest, left, 0, dest.Width, dest.Height, Gdiplus::UnitPixel, &attributes);
+    return out;
 }
 
 }  // namespace
+
+// The two frames blended by the program itself: GDI+ draws with a colour matrix several times slower
+// than it copies one finished picture.
+Gdiplus::Bitmap* CarouselUIObjectImpl::CrossFade(ImageObject* strip, int current, int next, int width, int height) {
+    if (!fade_ || static_cast<int>(fade_->GetWidth()) != width || static_cast<int>(fade_->GetHeight()) != height) {
+        fade_ = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+        if (fade_->GetLastStatus() != Gdiplus::Ok) {
+            fade_.reset();
+            return nullptr;
+        }
+    }
+    const float slot = static_cast<float>(strip->Width()) / static_cast<float>(FrameCount());
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(strip->Width()), static_cast<INT>(strip->Height()));
+    Gdiplus::Rect target(0, 0, width, height);
+    Gdiplus::BitmapData source = {}, blended = {};
+    if (strip->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &source) != Gdiplus::Ok) return nullptr;
+    if (fade_->LockBits(&target, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB, &blended) != Gdiplus::Ok) {
+        strip->UnlockBits(&source);
+        return nullptr;
+    }
+    const int currentLeft = static_cast<int>(slot * static_cast<float>(current));
+    const int nextLeft = static_cast<int>(slot * static_cast<float>(next));
+    const uint32_t weight = static_cast<uint32_t>((1.0f - alpha_) * 256.0f);
+    for (int y = 0; y < height; ++y) {
+        auto* out = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(blended.Scan0) + y * blended.Stride);
+        if (y >= static_cast<int>(source.Height)) {
+            std::fill(out, out + width, 0u);
+            continue;
+        }
+        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const BYTE*>(source.Scan0) + y * source.Stride);
+        for (int x = 0; x < width; ++x) {
+            const int cx = currentLeft + x, nx = nextLeft + x;
+            const uint32_t under = cx < static_cast<int>(source.Width) ? row[cx] : 0;
+            const uint32_t over = nx < static_cast<int>(source.Width) ? row[nx] : 0;
+            out[x] = Over(under, over, weight);
+        }
+    }
+    fade_->UnlockBits(&blended);
+    strip->UnlockBits(&source);
+    return fade_.get();
+}
 
 CarouselUIObjectImpl::CarouselUIObjectImpl() : slideTimerId_(NextTimerId()), fadeTimerId_(NextTimerId()) {}
 
@@ -93,14 +134,18 @@ int CarouselUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     ImageObject* strip = Image();
     if (!IsVisible() || !strip) return 0;
     const RECT rect = GetRect();
-    using Gdiplus::REAL;
-    const Gdiplus::RectF dest(static_cast<REAL>(rect.left), static_cast<REAL>(rect.top),
-                              static_cast<REAL>(RectWidth(rect)), static_cast<REAL>(RectHeight(rect)));
     const int count = FrameCount();
-    const float slotWidth = static_cast<float>(strip->Width()) / static_cast<float>(count);
     const int current = frame_ % count;
-    DrawFrame(graphics, strip, slotWidth, current, dest, 1.0f);
-    if (alpha_ < 1.0f) DrawFrame(graphics, strip, slotWidth, (current + 1) % count, dest, 1.0f - alpha_);
+    const int width = RectWidth(rect), height = RectHeight(rect);
+    if (alpha_ < 1.0f) {
+        if (Gdiplus::Bitmap* blended = CrossFade(strip, current, (current + 1) % count, width, height)) {
+            DrawImagePart(graphics, blended, rect.left, rect.top, 0, 0, width, height);
+            return 0;
+        }
+    }
+    const float slot = static_cast<float>(strip->Width()) / static_cast<float>(count);
+    DrawImagePart(graphics, strip, rect.left, rect.top, static_cast<int>(slot * static_cast<float>(current)), 0, width,
+                  height);
     return 0;
 }
 

@@ -4,6 +4,8 @@
 #include "ui/orvbaseanimationobject.h"
 #include "ui/pictureuiobject.h"
 
+#include <memory>
+
 namespace ORVUE {
 
 class CarouselUIObjectImpl : public PictureUIObjectImpl, public IORVBaseAnimationObject {
@@ -34,6 +36,7 @@ private:
     void RequestTimer(WORD timerId, UINT interval);
     void KillTimer(WORD timerId);
     void FadeTick();
+    Gdiplus::Bitmap* CrossFade(ImageObject* strip, int current, int next, int width, int height);
 
     int frameCount_ = 0;
     int frame_ = 0;
@@ -44,6 +47,7 @@ private:
     WORD slideTimerId_;
     WORD fadeTimerId_;
     BOOL playing_ = FALSE;
+    std::unique_ptr<Gdiplus::Bitmap> fade_;  // the picture of the last cross-fade, reused
 };
 
 }  // namespace ORVUE

@@ -1,6 +1,7 @@
 // Containers: painting with clip and background, mouse routing, state propagation and lookup.
 #include "ui/containeruiobject.h"
 
+#include "ui/controlsupport.h"
 #include "ui/uierror.h"
 
 #include <gdiplus.h>
@@ -34,8 +35,7 @@ int ContainerUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     if (image_) {
         const Gdiplus::CompositingMode mode = graphics.GetCompositingMode();
         if (backgroundReplaces_) graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        graphics.DrawImage(image_.get(), Gdiplus::Rect(rect_.left, rect_.top, width, height), 0, 0, width, height,
-                           Gdiplus::UnitPixel);
+        DrawImagePart(graphics, image_.get(), rect_.left, rect_.top, 0, 0, width, height);
         graphics.SetCompositingMode(mode);
     }
     PaintContainers(graphics);

@@ -18,11 +18,28 @@ void RequireNoResource(UINT resId) {
     ThrowUIError(E_FAIL);
 }
 
+void DrawImagePart(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int left, int top, int x, int y, int width,
+                   int height) {
+    if (!image) return;
+    const int imageWidth = static_cast<int>(image->GetWidth()), imageHeight = static_cast<int>(image->GetHeight());
+    if (x < 0) {
+        left -= x;
+        width += x;
+        x = 0;
+    }
+    if (y < 0) {
+        top -= y;
+        height += y;
+        y = 0;
+    }
+    if (x + width > imageWidth) width = imageWidth - x;
+    if (y + height > imageHeight) height = imageHeight - y;
+    if (width <= 0 || height <= 0) return;
+    graphics.DrawImage(image, Gdiplus::Rect(left, top, width, height), x, y, width, height, Gdiplus::UnitPixel);
+}
+
 void DrawStripFrame(Gdiplus::Graphics& graphics, Gdiplus::Image* strip, int frame, const RECT& dest) {
-    const int width = RectWidth(dest), height = RectHeight(dest);
-    if (!strip || width <= 0 || height <= 0) return;
-    graphics.DrawImage(strip, Gdiplus::Rect(dest.left, dest.top, width, height), frame * width, 0, width, height,
-                       Gdiplus::UnitPixel);
+    DrawImagePart(graphics, strip, dest.left, dest.top, frame * RectWidth(dest), 0, RectWidth(dest), RectHeight(dest));
 }
 
 }  // namespace ORVUE

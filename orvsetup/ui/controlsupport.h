@@ -27,6 +27,12 @@ inline void SendToOwner(HWND owner, UINT msg, WPARAM wParam, IORVBaseAnimationOb
 inline int RectWidth(const RECT& rect) { return rect.right - rect.left; }
 inline int RectHeight(const RECT& rect) { return rect.bottom - rect.top; }
 
+// Draws the part (x, y, width, height) of `image` 1:1 with its top-left at (left, top). Only what lies
+// inside the image is asked for: a source reaching beyond the image sends GDI+ down a slow path for the
+// same pixels.
+void DrawImagePart(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int left, int top, int x, int y, int width,
+                   int height);
+
 // Draws frame `frame` of a strip 1:1 into `dest`: frame i is the source rectangle (i x W, 0, W, H) of the
 // size of `dest`. An empty `dest` or a missing strip draws nothing.
 void DrawStripFrame(Gdiplus::Graphics& graphics, Gdiplus::Image* strip, int frame, const RECT& dest);

@@ -38,16 +38,14 @@ PaintSurface::PaintSurface(int width, int height) : width_(width), height_(heigh
     if (!bitmap_ || !dc_ || width <= 0 || height <= 0) return;
     bits_ = static_cast<uint32_t*>(bits);
     previous_ = ::SelectObject(dc_, bitmap_);
-    wrapper_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
-                                                 static_cast<BYTE*>(bits));
-    if (wrapper_->GetLastStatus() != Gdiplus::Ok) return;
-    graphics_ = std::make_unique<Gdiplus::Graphics>(wrapper_.get());
+    // On the memory DC GDI+ blends premultiplied images with the system's alpha blending, several times
+    // faster under Wine than its own blending into a bitmap over the same pixels.
+    graphics_ = std::make_unique<Gdiplus::Graphics>(dc_);
     if (graphics_->GetLastStatus() != Gdiplus::Ok) graphics_.reset();
 }
 
 PaintSurface::~PaintSurface() {
     graphics_.reset();
-    wrapper_.reset();
     if (previous_) ::SelectObject(dc_, previous_);
     if (dc_) ::DeleteDC(dc_);
     if (bitmap_) ::DeleteObject(bitmap_);
@@ -60,6 +58,7 @@ void PaintSurface::Fill(uint32_t argb) {
 
 bool PaintSurface::SavePng(const wchar_t* path) const {
     if (!bits_) return false;
+    if (graphics_) graphics_->Flush(Gdiplus::FlushIntentionSync);
     Gdiplus::Bitmap copy(width_, height_, width_ * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits_));
     CLSID png;
     return PngEncoder(&png) && copy.Save(path, &png, nullptr) == Gdiplus::Ok;

@@ -1,5 +1,5 @@
-// A window-sized picture the UI tree paints into: a top-down 32-bit DIB section in a memory DC, with a
-// GDI+ graphics drawing straight into its premultiplied pixels.
+// A window-sized picture the UI tree paints into: a top-down 32-bit DIB section of premultiplied pixels
+// in a memory DC, with a GDI+ graphics on that DC.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +36,6 @@ private:
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;
     uint32_t* bits_ = nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> wrapper_;
     std::unique_ptr<Gdiplus::Graphics> graphics_;
 };
 

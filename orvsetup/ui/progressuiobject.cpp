@@ -1,6 +1,8 @@
 // Progress bars: background, left cap, stretched body, right cap.
 #include "ui/progressuiobject.h"
 
+#include <cmath>
+
 #include "ui/controlsupport.h"
 
 namespace ORVUE {
@@ -34,11 +36,13 @@ void ProgressUIObjectImpl::SetFront(const RECT& front, int spl, int spr) {
     front_ = front;
     spl_ = spl;
     spr_ = spr;
+    bodyCache_.reset();
     NoteChange();
 }
 
 void ProgressUIObjectImpl::SetFrontImage(const wchar_t* resType, UINT resId) {
     frontImage_ = std::make_unique<ImageObject>(resType, resId);
+    bodyCache_.reset();
     NoteChange();
 }
 
@@ -50,12 +54,31 @@ void ProgressUIObjectImpl::StepIt() {
 
 int ProgressUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     if (!visible_) return 0;
-    if (background_) {
-        graphics.DrawImage(background_.get(), Gdiplus::Rect(rect_.left, rect_.top, RectWidth(rect_), RectHeight(rect_)),
-                           0, 0, RectWidth(rect_), RectHeight(rect_), Gdiplus::UnitPixel);
-    }
+    DrawImagePart(graphics, background_.get(), rect_.left, rect_.top, 0, 0, RectWidth(rect_), RectHeight(rect_));
     if (frontImage_) PaintFront(graphics);
     return 0;
+}
+
+// The stretched middle of the front image for the current position, made once per position: stretching
+// with high-quality interpolation on every repaint would cost more than all other drawing of a dialog.
+Gdiplus::Bitmap* ProgressUIObjectImpl::FilledBody(float filled, int height) {
+    if (bodyCache_ && bodyCachePos_ == pos_ && static_cast<int>(bodyCache_->GetHeight()) == height) return bodyCache_.get();
+    bodyCache_.reset();
+    ImageObject* image = frontImage_.get();
+    const int width = static_cast<int>(std::ceil(filled));
+    auto body = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    if (body->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    {
+        Gdiplus::Graphics canvas(body.get());
+        InterpolationScope quality(canvas, Gdiplus::InterpolationModeHighQualityBicubic);
+        using Gdiplus::REAL;
+        const int imageWidth = static_cast<int>(image->Width()), imageHeight = static_cast<int>(image->Height());
+        canvas.DrawImage(image, Gdiplus::RectF(0, 0, filled, static_cast<REAL>(height)), static_cast<REAL>(spl_), 0,
+                         static_cast<REAL>(imageWidth - spl_ - spr_), static_cast<REAL>(imageHeight), Gdiplus::UnitPixel);
+    }
+    bodyCache_ = std::move(body);
+    bodyCachePos_ = pos_;
+    return bodyCache_.get();
 }
 
 // The caps are drawn 1:1 at every position; the middle of the front image is stretched over the share of
@@ -65,19 +88,19 @@ void ProgressUIObjectImpl::PaintFront(Gdiplus::Graphics& graphics) {
     ImageObject* image = frontImage_.get();
     const int frontWidth = RectWidth(front_), frontHeight = RectHeight(front_);
     const int imageWidth = static_cast<int>(image->Width()), imageHeight = static_cast<int>(image->Height());
-    graphics.DrawImage(image, Gdiplus::Rect(front_.left, front_.top, spl_, frontHeight), 0, 0, spl_, frontHeight,
-                       Gdiplus::UnitPixel);
+    DrawImagePart(graphics, image, front_.left, front_.top, 0, 0, spl_, frontHeight);
     const float filled = static_cast<float>((frontWidth - spl_ - spr_) / 100.0 * pos_);
     const REAL bodyLeft = static_cast<REAL>(front_.left + spl_);
     if (filled > 0) {
-        InterpolationScope quality(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
-        const Gdiplus::RectF body(bodyLeft, static_cast<REAL>(front_.top), filled, static_cast<REAL>(frontHeight));
-        graphics.DrawImage(image, body, static_cast<REAL>(spl_), 0, static_cast<REAL>(imageWidth - spl_ - spr_),
-                           static_cast<REAL>(imageHeight), Gdiplus::UnitPixel);
+        Gdiplus::Bitmap* body = FilledBody(filled, frontHeight);
+        if (body) {
+            graphics.DrawImage(body, Gdiplus::Rect(front_.left + spl_, front_.top, static_cast<INT>(body->GetWidth()),
+                                                   frontHeight),
+                               0, 0, static_cast<INT>(body->GetWidth()), frontHeight, Gdiplus::UnitPixel);
+        }
     }
     const int capLeft = static_cast<int>(filled + bodyLeft - 1.0);
-    graphics.DrawImage(image, Gdiplus::Rect(capLeft, front_.top, spr_, imageHeight), imageWidth - spr_, 0, spr_,
-                       imageHeight, Gdiplus::UnitPixel);
+    DrawImagePart(graphics, image, capLeft, front_.top, imageWidth - spr_, 0, spr_, imageHeight);
 }
 
 }  // namespace ORVUE

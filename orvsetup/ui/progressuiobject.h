@@ -54,11 +54,14 @@ private:
         return 0;
     }
     void PaintFront(Gdiplus::Graphics& graphics);
+    Gdiplus::Bitmap* FilledBody(float filled, int height);
 
     RECT rect_ = {};
     RECT front_ = {};
     std::unique_ptr<ImageObject> background_;
     std::unique_ptr<ImageObject> frontImage_;
+    std::unique_ptr<Gdiplus::Bitmap> bodyCache_;  // the stretched middle at bodyCachePos_
+    int bodyCachePos_ = -1;
     HWND owner_ = nullptr;
     BOOL visible_ = TRUE;
     int spl_ = 0;
