@@ -228,11 +228,15 @@ bool ORVInitDlg::EnoughSpace(const std::wstring& folder) {
     }
     const uint64_t need = ParseNeed(GetGlobalText(State(), "global_need_disk_space"));
     if (free.QuadPart >= need) return true;
-    const float megabytes = static_cast<float>(need) * (1.0f / 1024) * (1.0f / 1024);
+    ::MessageBoxW(Window(), SpaceMessage(need).c_str(), L"提示", MB_ICONINFORMATION);
+    return false;
+}
+
+std::wstring ORVInitDlg::SpaceMessage(uint64_t bytes) {
+    const float megabytes = static_cast<float>(bytes) * (1.0f / 1024) * (1.0f / 1024);
     wchar_t text[256];
     std::swprintf(text, 256, kTooLittleSpace, static_cast<double>(megabytes));
-    ::MessageBoxW(Window(), text, L"提示", MB_ICONINFORMATION);
-    return false;
+    return text;
 }
 
 bool ORVInitDlg::CheckDir(const std::wstring& path, const std::wstring& base) {

@@ -19,6 +19,8 @@ public:
     // The need in bytes from the global's text: its leading decimal digits; 0 (no need) with a trace line
     // when it does not start with one.
     static uint64_t ParseNeed(const std::wstring& text);
+    // The too-little-space message for a need of `bytes`, in megabytes with two decimals.
+    static std::wstring SpaceMessage(uint64_t bytes);
 
 protected:
     bool InFocusSet(UINT msg) const override;
