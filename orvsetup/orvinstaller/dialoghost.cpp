@@ -8,6 +8,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <cstring>
+
 #define ORV_TRACE_SOURCE L"dialoghost"
 
 namespace orv {
@@ -181,25 +184,61 @@ void DialogHost::CentreOnWorkArea() {
 }
 
 // Repaints only when some object changed since the last frame: the picture on screen would be the same.
+// Of a repainted frame only the rows and columns that differ from the last one are handed over.
 void DialogHost::UpdateWindowImage() {
     if (!window_ || !root_ || ::IsIconic(window_)) return;
     RECT rect;
     ::GetWindowRect(window_, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     const DWORD stamp = ORVUE::ChangeStamp();
-    if (surface_ && surface_->Width() == width && surface_->Height() == height && stamp == paintedStamp_) return;
-    if (!surface_ || surface_->Width() != width || surface_->Height() != height) {
+    const bool sameSize = surface_ && surface_->Width() == width && surface_->Height() == height;
+    if (sameSize && stamp == paintedStamp_) return;
+    if (!sameSize) {
         surface_ = std::make_unique<ORVUE::PaintSurface>(width, height);
+        shown_.clear();
     }
     if (!surface_->Valid()) return;
     surface_->Fill(0);
     root_->Paint(surface_->Graphics());
     surface_->Graphics().Flush(Gdiplus::FlushIntentionSync);
+    paintedStamp_ = stamp;
+    RECT dirty = {0, 0, width, height};
+    if (!shown_.empty() && !ChangedArea(dirty)) return;
+    shown_.assign(surface_->Bits(), surface_->Bits() + static_cast<size_t>(width) * height);
     SIZE size = {width, height};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ::UpdateLayeredWindow(window_, nullptr, nullptr, &size, surface_->Dc(), &source, 0, &blend, ULW_ALPHA);
-    paintedStamp_ = stamp;
+    UPDATELAYEREDWINDOWINFO info = {};
+    info.cbSize = sizeof(info);
+    info.psize = &size;
+    info.hdcSrc = surface_->Dc();
+    info.pptSrc = &source;
+    info.pblend = &blend;
+    info.dwFlags = ULW_ALPHA;
+    info.prcDirty = &dirty;
+    ::UpdateLayeredWindowIndirect(window_, &info);
+}
+
+// The smallest rectangle holding every pixel that differs from the frame on screen; false when none does.
+bool DialogHost::ChangedArea(RECT& area) const {
+    const int width = surface_->Width(), height = surface_->Height();
+    const uint32_t* now = surface_->Bits();
+    int top = height, bottom = -1, left = width, right = -1;
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* row = now + static_cast<size_t>(y) * width;
+        const uint32_t* before = shown_.data() + static_cast<size_t>(y) * width;
+        if (std::memcmp(row, before, sizeof(uint32_t) * width) == 0) continue;
+        top = std::min(top, y);
+        bottom = y;
+        int first = 0, last = width - 1;
+        while (row[first] == before[first]) ++first;
+        while (row[last] == before[last]) --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    if (bottom < 0) return false;
+    area = RECT{left, top, right + 1, bottom + 1};
+    return true;
 }
 
 void DialogHost::OnSetCursor() {

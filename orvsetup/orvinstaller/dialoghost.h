@@ -7,7 +7,9 @@
 #include <pugixml.hpp>
 
 #include <map>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "messageloop.h"
 #include "orvscriptengine/luaapi.h"
@@ -75,6 +77,7 @@ private:
     void OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     bool OnHostService(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool ChangedArea(RECT& area) const;
     void SetIcons();
     void CentreOnWorkArea();
 
@@ -86,6 +89,7 @@ private:
     ORVUE::IORVBaseUIObject* capture_ = nullptr;
     std::map<UINT, ORVUE::IORVBaseAnimationObject*> objectTimers_;
     std::unique_ptr<ORVUE::PaintSurface> surface_;
+    std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes
     DWORD paintedStamp_ = 0;
     bool filterRegistered_ = false;
     HICON icons_[2] = {};

@@ -1,6 +1,8 @@
 // Shared pieces of the end-to-end tests.
 #include "e2etest.h"
 
+#include "windowprobe.h"
+
 #include "fsutil.h"
 
 namespace orv {
@@ -31,6 +33,18 @@ ScopedEnv::~ScopedEnv() {
 std::wstring UniqueMutexName(const std::wstring& test) {
     return L"Local\\orv-e2e-" + test + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
            std::to_wstring(::GetTickCount());
+}
+
+SetupResult RunAndCloseTheFirstDialog(const std::wstring& exe, bool* dialogShown) {
+    SetupProcess setup;
+    *dialogShown = false;
+    if (!setup.Start(exe, {})) return setup.Finish(0);
+    HWND dialog = FindTopLevelWindow(setup.ProcessId(), kInstallerWindowClass, kRunTimeoutMs);
+    if (dialog) {
+        *dialogShown = true;
+        ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    return setup.Finish(kRunTimeoutMs);
 }
 
 }  // namespace test

@@ -44,6 +44,10 @@ inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstrin
 // The run finished by itself with `exitCode`; the failure message has the whole run.
 ::testing::AssertionResult EndedWith(const SetupResult& r, DWORD exitCode);
 
+// Runs `exe` until its first dialog shows, then closes that dialog as the system does (Alt+F4). The
+// result says whether a dialog showed (`dialogShown`).
+SetupResult RunAndCloseTheFirstDialog(const std::wstring& exe, bool* dialogShown);
+
 // A mutex name no other test run uses, so runs never see each other.
 std::wstring UniqueMutexName(const std::wstring& test);
 

@@ -44,11 +44,14 @@ TEST(RunSequence, SilentWithFinishWindowReadsTheLayoutButNeverShowsTheWindow) {
     EXPECT_TRUE(HasRawLine(r.lines, L"qz Completewindow ~!"));
 }
 
-// Until the dialogs exist the interactive run ends after loading the layout; what is pinned here is the
-// part that stays: the decisions and the layout come first, nothing is installed without the dialogs.
-TEST(RunSequence, InteractiveRunReadsTheLayoutAndInstallsNothingWithoutDialogs) {
-    const SetupResult r = RunProduct(L"base", {{L"ORVTEST_MUTEX", UniqueMutexName(L"interactive")}});
-    ASSERT_TRUE(r.Completed()) << r.Describe();
+// The interactive run decides and reads the layout first; a system close of the options dialog ends it
+// with 0 before anything is installed.
+TEST(RunSequence, InteractiveRunShowsTheOptionsDialogAndItsCloseEndsTheRun) {
+    ScopedEnv env({{L"ORVTEST_MUTEX", UniqueMutexName(L"interactive")}});
+    bool shown = false;
+    const SetupResult r = RunAndCloseTheFirstDialog(TestSetup(L"base"), &shown);
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_BeforeInit", L"Completewindow==true ~!",
                                        L"Completewindow ~!"}));
     EXPECT_TRUE(LacksLine(r.lines, L"Load_buffer failed"));
@@ -77,8 +80,11 @@ TEST(RunSequence, ScriptsSeeTheCommandLineWords) {
 }
 
 TEST(RunSequence, SilentRequestIsIgnoredWhileSilentInstallIsNotEnabled) {
-    const SetupResult r = RunProduct(L"base", {{L"ORVTEST_SS_WITHOUT_ENABLE", L"1"}, {L"ORVTEST_FINISH", L"0"},
-                                       {L"ORVTEST_MUTEX", UniqueMutexName(L"ssnoenable")}});
+    ScopedEnv env({{L"ORVTEST_SS_WITHOUT_ENABLE", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"ssnoenable")}});
+    bool shown = false;
+    const SetupResult r = RunAndCloseTheFirstDialog(TestSetup(L"base"), &shown);
+    EXPECT_TRUE(shown);  // the dialogs instead
     ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));
     EXPECT_TRUE(LacksLine(r.lines, L"start ss install!"));

@@ -9,6 +9,9 @@ void orv_lua_unlock(lua_State* L);
 
 #define lua_lock(L) orv_lua_lock(L)
 #define lua_unlock(L) orv_lua_unlock(L)
+// Closing a state takes the lock and never gives it back (the lock is meant to die with the state);
+// ours outlives every state, so a close gives it back before it frees the state.
+#define luai_userstateclose(L) orv_lua_unlock(L)
 
 namespace orv {
 
