@@ -165,6 +165,8 @@ TEST_F(SampleDialogs, AgreementTypedFolderKeysAndLeaving) {
     EXPECT_EQ(content.caption, L"错误");
     EXPECT_TRUE(DismissMessageBox(box));
     EXPECT_TRUE(HasLine(setup.Lines(), L"check Name = LicenceChk"));
+    ::Sleep(300);  // the dialog takes input again once the box's modal loop has ended
+    MoveMouseTo(options, 5, 200);
 
     // The close button asks; Cancel keeps the dialog, OK leaves without installing.
     ASSERT_TRUE(Click(options, kCloseButton));
@@ -172,7 +174,7 @@ TEST_F(SampleDialogs, AgreementTypedFolderKeysAndLeaving) {
     ASSERT_TRUE(ReadMessageBox(box, &content));
     EXPECT_EQ(content.text, L"您确定要退出安装程序？");
     EXPECT_TRUE(AnswerMessageBox(box, IDCANCEL));
-    ::Sleep(300);
+    ::Sleep(300);  // as above
     EXPECT_TRUE(::IsWindowVisible(options));
     MoveMouseTo(options, 5, 200);
     ASSERT_TRUE(Click(options, kCloseButton));
