@@ -24,7 +24,7 @@ bool PngEncoder(CLSID* clsid) {
 
 }  // namespace
 
-PaintSurface::PaintSurface(int width, int height) : width_(width), height_(height) {
+PaintSurface::PaintSurface(int width, int height, bool onBits) : width_(width), height_(height) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -38,14 +38,22 @@ PaintSurface::PaintSurface(int width, int height) : width_(width), height_(heigh
     if (!bitmap_ || !dc_ || width <= 0 || height <= 0) return;
     bits_ = static_cast<uint32_t*>(bits);
     previous_ = ::SelectObject(dc_, bitmap_);
-    // On the memory DC GDI+ blends premultiplied images with the system's alpha blending, several times
-    // faster under Wine than its own blending into a bitmap over the same pixels.
-    graphics_ = std::make_unique<Gdiplus::Graphics>(dc_);
+    if (onBits) {
+        wrapper_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
+                                                     static_cast<BYTE*>(bits));
+        if (wrapper_->GetLastStatus() != Gdiplus::Ok) return;
+        graphics_ = std::make_unique<Gdiplus::Graphics>(wrapper_.get());
+    } else {
+        // On the memory DC GDI+ blends premultiplied images with the system's alpha blending, several
+        // times faster under Wine than its own blending into a bitmap over the same pixels.
+        graphics_ = std::make_unique<Gdiplus::Graphics>(dc_);
+    }
     if (graphics_->GetLastStatus() != Gdiplus::Ok) graphics_.reset();
 }
 
 PaintSurface::~PaintSurface() {
     graphics_.reset();
+    wrapper_.reset();
     if (previous_) ::SelectObject(dc_, previous_);
     if (dc_) ::DeleteDC(dc_);
     if (bitmap_) ::DeleteObject(bitmap_);

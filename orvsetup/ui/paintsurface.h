@@ -12,8 +12,9 @@ namespace ORVUE {
 
 class PaintSurface {
 public:
-    // Starts fully transparent. Valid() is false when the bitmap could not be made.
-    PaintSurface(int width, int height);
+    // Starts fully transparent. Valid() is false when the bitmap could not be made. `onBits` makes the
+    // graphics draw into the pixels through a GDI+ bitmap instead of the DC (GDI+ then blends itself).
+    PaintSurface(int width, int height, bool onBits = false);
     ~PaintSurface();
     PaintSurface(const PaintSurface&) = delete;
     PaintSurface& operator=(const PaintSurface&) = delete;
@@ -36,6 +37,7 @@ private:
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;
     uint32_t* bits_ = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> wrapper_;  // over bits_, when drawing on the bits
     std::unique_ptr<Gdiplus::Graphics> graphics_;
 };
 

@@ -55,6 +55,12 @@ struct Common {
     void CreateIn(T& object, UINT id, const wchar_t* resType) const {
         object.Create(owner, rect.left, rect.top, rect.right, rect.bottom, id, resType);
     }
+    // Name, visibility and enabled state, read from the element itself.
+    void Identify(IORVBaseUIObject& object) const {
+        object.SetName(name.c_str());
+        object.SetVisible(visible);
+        object.SetEnabled(enabled);
+    }
 };
 
 // Containers and controls are appended to the parent as soon as they exist, so the parent owns them
@@ -64,9 +70,7 @@ T* NewContainer(const Common& c) {
     auto* object = new T;
     std::unique_ptr<T> guard(object);
     c.CreateIn(*object, c.resId, c.Type());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     return guard.release();
 }
 
@@ -102,9 +106,7 @@ ContainerUIObjectImpl* BuildButton(ContainerUIObjectImpl& parent, const Common& 
     auto object = std::make_unique<ButtonUIObjectImpl>();
     c.CreateIn(*object, c.resId, c.Type());
     object->SetAction(c.Action());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     parent.AddControl(object.release());
     return nullptr;
 }
@@ -116,9 +118,7 @@ ContainerUIObjectImpl* BuildLabel(ContainerUIObjectImpl& parent, const Common& c
     const TextColour colour = ReadColour(c.node, L"color");
     object->SetTextColor(colour.r, colour.g, colour.b);
     object->SetFont(c.Font().c_str(), c.Size(), c.Bold());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     parent.AddControl(object.release());
     return nullptr;
 }
@@ -131,9 +131,7 @@ ContainerUIObjectImpl* BuildLinkLabel(ContainerUIObjectImpl& parent, const Commo
     object->SetFont(c.Font().c_str(), c.Size(), c.Bold(), ReadBool(c.node, L"underline", FALSE));
     object->SetText(c.text.c_str());
     object->SetAction(c.Action());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     parent.AddControl(object.release());
     return nullptr;
 }
@@ -181,9 +179,7 @@ ContainerUIObjectImpl* BuildCheckBox(ContainerUIObjectImpl& parent, const Common
 ContainerUIObjectImpl* BuildProgress(ContainerUIObjectImpl& parent, const Common& c) {
     auto object = std::make_unique<ProgressUIObjectImpl>();
     c.CreateIn(*object, c.resId, c.Type());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     const pugi::xml_node front = c.node.child(L"Front");
     object->SetFront(ReadRect(front, L"rect", c.rect), ReadInt(front, L"spl", 0), ReadInt(front, L"spr", 0));
     IORVBaseUIObject* owned = object.get();
@@ -196,9 +192,7 @@ ContainerUIObjectImpl* BuildProgress(ContainerUIObjectImpl& parent, const Common
 ContainerUIObjectImpl* BuildCarousel(ContainerUIObjectImpl& parent, const Common& c) {
     auto object = std::make_unique<CarouselUIObjectImpl>();
     c.CreateIn(*object, c.resId, c.Type());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     object->SetFrameCount(ReadInt(c.node, L"framecount", 1));
     object->ResetFrame();
     object->SetInterval(ReadUInt(c.node, L"interval", 1000));
@@ -210,9 +204,7 @@ ContainerUIObjectImpl* BuildCarousel(ContainerUIObjectImpl& parent, const Common
 ContainerUIObjectImpl* BuildPicture(ContainerUIObjectImpl& parent, const Common& c) {
     auto object = std::make_unique<PictureUIObjectImpl>();
     c.CreateIn(*object, c.resId, c.Type());
-    object->SetName(c.name.c_str());
-    object->SetVisible(c.visible);
-    object->SetEnabled(c.enabled);
+    c.Identify(*object);
     parent.AddControl(object.release());
     return nullptr;
 }

@@ -143,8 +143,9 @@ TEST(ShippedSkin, LayoutBuildsEveryDialogFromCarriedImages) {
         ORVUE::IORVBaseUIObject* tree = nullptr;
         ASSERT_NO_THROW(tree = ORVUE::UIObjectFactory::Instance().Build(window.Handle(), dlg.child(L"Container")));
         ASSERT_NE(tree, nullptr);
-        Surface surface(d.width, d.height);
+        ORVUE::PaintSurface surface(d.width, d.height);  // as the dialogs paint: through the DC
         tree->Paint(surface.Graphics());
+        surface.Graphics().Flush(Gdiplus::FlushIntentionSync);
         EXPECT_EQ(Alpha(surface.Pixel(0, 0)), 0u);
         EXPECT_EQ(Alpha(surface.Pixel(d.width - 1, d.height - 1)), 0u);
         EXPECT_EQ(Alpha(surface.Pixel(d.width / 2, d.height / 2)), 255u);

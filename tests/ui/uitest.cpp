@@ -22,61 +22,7 @@ private:
 
 const ::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
-int EncoderClsid(const wchar_t* mime, CLSID* clsid) {
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    if (size == 0) return -1;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, mime) == 0) {
-            *clsid = codecs[i].Clsid;
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 }  // namespace
-
-Surface::Surface(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<uint32_t*>(bits);
-    dc_ = ::CreateCompatibleDC(nullptr);
-    previous_ = ::SelectObject(dc_, bitmap_);
-    Fill(0);
-    wrapper_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
-                                                 static_cast<BYTE*>(bits));
-    graphics_ = std::make_unique<Gdiplus::Graphics>(wrapper_.get());
-}
-
-Surface::~Surface() {
-    graphics_.reset();
-    wrapper_.reset();
-    ::SelectObject(dc_, previous_);
-    ::DeleteDC(dc_);
-    ::DeleteObject(bitmap_);
-}
-
-void Surface::Fill(uint32_t argb) {
-    for (int i = 0; i < width_ * height_; ++i) bits_[i] = argb;
-}
-
-bool Surface::SavePng(const wchar_t* path) const {
-    Gdiplus::Bitmap copy(width_, height_, width_ * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits_));
-    CLSID png;
-    if (EncoderClsid(L"image/png", &png) < 0) return false;
-    return copy.Save(path, &png, nullptr) == Gdiplus::Ok;
-}
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
     for (int shift = 0; shift < 32; shift += 8) {

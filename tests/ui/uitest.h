@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "ui/paintsurface.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -32,35 +34,11 @@ constexpr uint32_t kProgressBackColour = 0xFF0A0A0A;
 constexpr uint32_t kProgressLeftCap = 0xFFC8C800, kProgressBody = 0xFF28A028, kProgressRightCap = 0xFF00C8C8;
 constexpr uint32_t kPictureColour = 0xFF5A3C1E;
 
-// A top-down 32-bit DIB section with a GDI+ graphics drawing into it in premultiplied ARGB, as the
-// dialogs' surfaces do. Starts fully transparent.
-class Surface {
+// A painting surface as the dialogs have, whose graphics draws into the pixels through GDI+ itself
+// (the dialogs' own draws through the DC; tests that care use both).
+class Surface : public ORVUE::PaintSurface {
 public:
-    Surface(int width, int height);
-    ~Surface();
-    Surface(const Surface&) = delete;
-    Surface& operator=(const Surface&) = delete;
-
-    Gdiplus::Graphics& Graphics() { return *graphics_; }
-    HDC Dc() const { return dc_; }
-    HBITMAP Bitmap() const { return bitmap_; }
-    uint32_t* Bits() const { return bits_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    // The premultiplied pixel as 0xAARRGGBB.
-    uint32_t Pixel(int x, int y) const { return bits_[y * width_ + x]; }
-    void Fill(uint32_t argb);
-    // Writes the surface as a PNG (un-premultiplied), for looking at a failure.
-    bool SavePng(const wchar_t* path) const;
-
-private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> wrapper_;
-    std::unique_ptr<Gdiplus::Graphics> graphics_;
+    Surface(int width, int height) : PaintSurface(width, height, true) {}
 };
 
 // Colour distance per channel: true when every channel of a and b is within `tolerance`.
