@@ -106,6 +106,11 @@ bool DialogHost::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
         case WM_TIMER:
             OnTimer(wParam);
             return true;
+        case WM_SHOWWINDOW:
+        case WM_SIZE:
+        case WM_DISPLAYCHANGE:
+            repaintAll_ = true;  // a window just shown or restored gets its picture again at the next tick
+            return false;
         default:
             break;
     }
@@ -192,10 +197,11 @@ void DialogHost::UpdateWindowImage() {
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     const DWORD stamp = ORVUE::ChangeStamp();
     const bool sameSize = surface_ && surface_->Width() == width && surface_->Height() == height;
-    if (sameSize && stamp == paintedStamp_) return;
-    if (!sameSize) {
-        surface_ = std::make_unique<ORVUE::PaintSurface>(width, height);
+    if (sameSize && stamp == paintedStamp_ && !repaintAll_) return;
+    if (!sameSize || repaintAll_) {
+        if (!sameSize) surface_ = std::make_unique<ORVUE::PaintSurface>(width, height);
         shown_.clear();
+        repaintAll_ = false;
     }
     if (!surface_->Valid()) return;
     surface_->Fill(0);

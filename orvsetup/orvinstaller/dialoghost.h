@@ -91,6 +91,7 @@ private:
     std::unique_ptr<ORVUE::PaintSurface> surface_;
     std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes
     DWORD paintedStamp_ = 0;
+    bool repaintAll_ = false;  // hand the whole picture over at the next repaint
     bool filterRegistered_ = false;
     HICON icons_[2] = {};
 };
