@@ -24,6 +24,16 @@ constexpr DWORD kDialogTimeoutMs = 20000;
 constexpr DWORD kRunTimeoutMs = 60000;
 const wchar_t kScriptErrorCaption[] = L":-( 杯具，脚本执行时发生错误";
 
+// Clicks `at` until `window` has gone: a click that comes before the window's picture has reached the
+// screen falls through it.
+bool ClickUntilGone(HWND window, POINT at) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!ClickAt(window, at.x, at.y)) return false;
+        if (WaitForWindowGone(window, 3000)) return true;
+    }
+    return false;
+}
+
 // The number a trace line carries after `prefix`, or -1 when the line is missing or has no number there.
 double NumberAfter(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
     for (const std::wstring& text : TaggedLines(lines)) {
@@ -37,20 +47,21 @@ double NumberAfter(const std::vector<std::wstring>& lines, const std::wstring& p
 
 class ProgressPacing : public ::testing::Test {
 protected:
-    // Starts the product's setup with the install hook `mode` and installs from the options dialog;
-    // returns the progress dialog, or null.
-    HWND Install(const wchar_t* mode, bool finishWindow = false, const wchar_t* product = L"pacing") {
+    // Starts the product's setup with the install hook `mode` and installs from the options dialog; true
+    // once the options dialog has gone.
+    bool Install(const wchar_t* mode, bool finishWindow = false, const wchar_t* product = L"pacing") {
         env_.reset();  // the variables as they were before, then this run's
         env_ = std::make_unique<ScopedEnv>(ScopedEnv::Vars{{L"ORVPACE_HOOK", mode},
                                                            {L"ORVPACE_FINISH", finishWindow ? L"1" : L"0"},
                                                            {L"ORVPACE_FOLDER", folder_.Sub(L"OrvPacing")}});
         setup_ = std::make_unique<SetupProcess>();  // a run still going from before is ended first
-        if (!setup_->Start(TestSetup(product), {})) return nullptr;
+        if (!setup_->Start(TestSetup(product), {})) return false;
         HWND options = FindTopLevelWindow(setup_->ProcessId(), kInstallerWindowClass, kDialogTimeoutMs);
-        if (!options || !MoveMouseTo(options, 5, 200) || !ClickAt(options, kInstallButton.x, kInstallButton.y))
-            return nullptr;
-        return NextDialog(options);
+        return options && MoveMouseTo(options, 5, 200) && ClickUntilGone(options, kInstallButton);
     }
+
+    // The dialog shown now (after Install: the progress dialog), or null.
+    HWND Dialog() { return FindTopLevelWindow(setup_->ProcessId(), kInstallerWindowClass, kDialogTimeoutMs); }
 
     // The next visible dialog once `previous` has gone.
     HWND NextDialog(HWND previous) {
@@ -67,11 +78,12 @@ protected:
 };
 
 TEST_F(ProgressPacing, AQuickHookClosesOnceTheBarHasRunOut) {
-    HWND progress = Install(L"fast", true);
+    ASSERT_TRUE(Install(L"fast", true)) << Windows();
+    HWND progress = Dialog();
     ASSERT_NE(progress, nullptr) << Windows();
     HWND finish = NextDialog(progress);
     ASSERT_NE(finish, nullptr) << Windows();
-    ASSERT_TRUE(ClickAt(finish, kFinishCloseButton.x, kFinishCloseButton.y));
+    ASSERT_TRUE(ClickUntilGone(finish, kFinishCloseButton));
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
     // The period (no payload: 0 ms) is there before the hook starts; the bar is full when the dialog
@@ -83,7 +95,7 @@ TEST_F(ProgressPacing, AQuickHookClosesOnceTheBarHasRunOut) {
 }
 
 TEST_F(ProgressPacing, ASlowHookSeesTheBarMoveWhileTheWindowKeepsPainting) {
-    ASSERT_NE(Install(L"slow"), nullptr) << Windows();
+    ASSERT_TRUE(Install(L"slow")) << Windows();
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
     // Slide changes during the hook: the window was never held up by it.
@@ -96,7 +108,8 @@ TEST_F(ProgressPacing, ASlowHookSeesTheBarMoveWhileTheWindowKeepsPainting) {
 }
 
 TEST_F(ProgressPacing, ASystemCloseWaitsForTheHookThenStops) {
-    HWND progress = Install(L"slow", true);
+    ASSERT_TRUE(Install(L"slow", true)) << Windows();
+    HWND progress = Dialog();
     ASSERT_NE(progress, nullptr) << Windows();
     ASSERT_TRUE(setup_->WaitForLine(L"pace:OnInstall slow", kDialogTimeoutMs));
     ::PostMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0);  // Alt+F4
@@ -119,7 +132,7 @@ TEST_F(ProgressPacing, AFailingHookShowsItsErrorAndStops) {
     } cases[] = {{L"error", L"attempt to index a nil value"}, {L"gcerror", L"finaliser failed"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        ASSERT_NE(Install(c.mode, true), nullptr) << Windows();
+        ASSERT_TRUE(Install(c.mode, true)) << Windows();
         HWND box = WaitForMessageBox(setup_->ProcessId(), kDialogTimeoutMs);
         MessageBoxContent content;
         ASSERT_TRUE(ReadMessageBox(box, &content)) << Windows();
@@ -137,7 +150,7 @@ TEST_F(ProgressPacing, AFailingHookShowsItsErrorAndStops) {
 
 // The window's writes of the bar's position must not run the script's finalisers on its own thread.
 TEST_F(ProgressPacing, FinalisersRunOnTheScriptsThreadOnly) {
-    ASSERT_NE(Install(L"finalisers"), nullptr) << Windows();
+    ASSERT_TRUE(Install(L"finalisers")) << Windows();
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall finalisers", L"pace:OnInstall end pos="}));
@@ -146,11 +159,12 @@ TEST_F(ProgressPacing, FinalisersRunOnTheScriptsThreadOnly) {
 }
 
 TEST_F(ProgressPacing, WithoutABarTheEndOfTheHookClosesTheDialog) {
-    ASSERT_NE(Install(L"fast", false, L"pacing_nobar"), nullptr) << Windows();
+    ASSERT_TRUE(Install(L"fast", false, L"pacing_nobar")) << Windows();
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall fast", L"pace:OnInstall end pos=",
-                                       L"ORVUE::CarouselUIObjectImpl::Stop", L"pace:AfterComplete"}));
+                                       L"ORVUE::CarouselUIObjectImpl::Stop", L"pace:BeforeComplete pos=nil",
+                                       L"pace:AfterComplete"}));
 }
 
 }  // namespace
