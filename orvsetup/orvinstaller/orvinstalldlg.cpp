@@ -26,7 +26,9 @@ struct WorkerStart {
 ORVInstallDlg::ORVInstallDlg(pugi::xml_node node, lua_State* L) : DialogHost(node, L) {}
 
 ORVInstallDlg::~ORVInstallDlg() {
-    if (State() && workerRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);
+    if (!State()) return;
+    if (workerRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);
+    if (positionKeyRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, positionKeyRef_);
 }
 
 UINT ORVInstallDlg::TickPeriod(unsigned long long bytes) {
@@ -53,7 +55,11 @@ void ORVInstallDlg::InitDialog() {
     BringToForeground();
     const ResourceBytes payload = LoadResourceBytes(::GetModuleHandleW(nullptr), L"_7Z", L"APP.7Z");
     const UINT period = TickPeriod(payload.status == ResourceStatus::kLoaded ? payload.size : 0);
-    if (State()) SetGlobalNumber(State(), "global_install_progress_elapse", period);
+    if (State()) {
+        SetGlobalNumber(State(), "global_install_progress_elapse", period);
+        lua_pushstring(State(), "global_install_progress_pos");
+        positionKeyRef_ = luaL_ref(State(), LUA_REGISTRYINDEX);
+    }
     if (!StartWorker()) {
         // Nothing would ever report the end of the installation: close instead of waiting for ever.
         TraceLine(L"the install worker could not be started, error %lu\r\n", ::GetLastError());
@@ -119,11 +125,12 @@ void ORVInstallDlg::Tick() {
         return;
     }
     bar->StepIt();
-    // The worker may be inside the script: write only when the state is free, never wait for it, and
-    // write raw so that no metamethod runs on this thread.
-    if (State() && TryHoldScriptState()) {
+    // The worker may be inside the script: write only when the state is free, never wait for it. No script
+    // code may run on this thread: the write is raw (no metamethod) and its key comes from the registry, as
+    // pushing a new string could step the collector and so run the script's finalisers here.
+    if (State() && positionKeyRef_ != LUA_NOREF && TryHoldScriptState()) {
         lua_rawgeti(State(), LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-        lua_pushstring(State(), "global_install_progress_pos");
+        lua_rawgeti(State(), LUA_REGISTRYINDEX, positionKeyRef_);
         lua_pushnumber(State(), bar->GetPos());
         lua_rawset(State(), -3);
         lua_pop(State(), 1);

@@ -33,6 +33,7 @@ private:
 
     lua_State* worker_ = nullptr;  // the hook's own Lua thread, anchored in the registry
     int workerRef_ = LUA_NOREF;
+    int positionKeyRef_ = LUA_NOREF;  // the name global_install_progress_pos, made before the worker starts
     bool finished_ = false;
     bool hookFailed_ = false;
     bool closeRequested_ = false;  // a system close while the hook runs waits for its end
