@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The dialogs' costs under Wine, each against a budget or a reference measured in the same run:
+#   - one full repaint of each shipped dialog's tree (orvrender), against the 66 ms frame of the repaint timer;
+#   - process start to the first painted options dialog of the sample setup, against start to exit of a
+#     trivial window program that paints once;
+#   - the setup's CPU use while the options dialog sits idle.
+# Needs a display (DISPLAY), xdotool, and the prefixes of tools/wine-run.sh with their servers running.
+# usage: tools/bench-ui.sh BUILD_DIR ARCH SETUP.exe
+#   ORV_BENCH_FRAMES (default 300) frames per paint figure, ORV_BENCH_STARTS (default 10) starts per
+#   start-up figure, ORV_BENCH_IDLE (default 5) seconds of idle.
+set -euo pipefail
+build=$1
+arch=$2
+setup=$3
+here=$(cd "$(dirname "$0")" && pwd)
+frames=${ORV_BENCH_FRAMES:-300}
+starts=${ORV_BENCH_STARTS:-10}
+idle=${ORV_BENCH_IDLE:-5}
+budget=66
+render="$build/tools/orvrender/orvrender.exe"
+trivialwin="$build/bench/trivialwin.exe"
+run() { "$here/wine-run.sh" "$@"; }
+work=$(mktemp -d)
+setup_pid=
+cleanup() {
+  if [ -n "$setup_pid" ]; then kill -KILL "$setup_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for f in "$render" "$trivialwin" "$setup"; do
+  [ -f "$f" ] || { echo "bench: $f is missing" >&2; exit 1; }
+done
+[ -n "${DISPLAY:-}" ] || { echo "bench: no display" >&2; exit 1; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+share() { awk -v a="$1" -v b="$budget" 'BEGIN { printf "%.1f %%", 100 * a / b }'; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+echo "[$arch] dialogs: one full repaint of the tree, median of $frames frames (frame budget $budget ms)"
+for dialog in InitDlg InstallDlg CompleteDlg; do
+  run "$render" bench "$dialog" "$frames" >"$work/render.txt" 2>&1 || {
+    echo "bench: orvrender bench $dialog failed:" >&2
+    cat "$work/render.txt" >&2
+    exit 1
+  }
+  ms=$(sed -n '1s/\r$//p' "$work/render.txt")
+  printf '  %-34s %8s ms  %s of the frame\n' "$dialog" "$ms" "$(share "$ms")"
+  fading=$(sed -n 's/^fading \([0-9.]*\).*/\1/p' "$work/render.txt")
+  if [ -n "$fading" ]; then
+    printf '  %-34s %8s ms  %s of the frame\n' "$dialog, half way through a cross-fade" "$fading" "$(share "$fading")"
+  fi
+  [ "$dialog" = InitDlg ] && init_ms=$ms
+done
+echo "  [$arch] options dialog repaint: $init_ms ms  (goal: under 6 ms)"
+
+# The setup's visible windows (X ids). Wine names an X window's class after the process, not after the
+# window's own class.
+x_class=$(basename "$setup" | tr 'A-Z' 'a-z')
+x_class="^${x_class//./\\.}\$"
+visible() { xdotool search --onlyvisible --classname "$x_class" 2>/dev/null || true; }
+
+# Starts the setup and waits for its options dialog; sets setup_pid and prints the milliseconds it took.
+start_setup() {
+  local start deadline
+  start=$(now_ms)
+  run "$setup" >"$work/setup.txt" 2>&1 &
+  setup_pid=$!
+  deadline=$((start + 30000))
+  while [ -z "$(visible)" ]; do
+    if ! kill -0 "$setup_pid" 2>/dev/null; then
+      echo "bench: $(basename "$setup") ended before its options dialog appeared" >&2
+      return 1
+    fi
+    [ "$(now_ms)" -lt $deadline ] || { echo "bench: no options dialog within 30 s" >&2; return 1; }
+  done
+  echo $(( $(now_ms) - start ))
+}
+
+stop_setup() {
+  kill "$setup_pid" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.05; done
+  kill -KILL "$setup_pid" 2>/dev/null || true
+  wait "$setup_pid" 2>/dev/null || true
+  setup_pid=
+  # The next copy must not find this one's window.
+  for _ in $(seq 100); do [ -n "$(visible)" ] || break; sleep 0.05; done
+}
+
+[ -z "$(visible)" ] || { echo "bench: a setup window is already open on $DISPLAY" >&2; exit 1; }
+xdotool mousemove 5 5
+code=0
+run "$trivialwin" >"$work/trivial.txt" 2>&1 || code=$?  # warm-up, and it must really paint and end
+[ "$code" = 0 ] || { echo "bench: trivialwin.exe exited with $code, expected 0" >&2; exit 1; }
+t=$(start_setup)  # warm-up
+stop_setup
+trivial_times=() setup_times=()
+for _ in $(seq "$starts"); do
+  start=$(now_ms)
+  run "$trivialwin" >"$work/trivial.txt" 2>&1 || true
+  trivial_times+=($(( $(now_ms) - start )))
+  t=$(start_setup)
+  setup_times+=("$t")
+  stop_setup
+done
+t_trivial=$(printf '%s\n' "${trivial_times[@]}" | median)
+t_setup=$(printf '%s\n' "${setup_times[@]}" | median)
+echo "[$arch] start-up under Wine, medians of $starts warm starts"
+printf '  %-34s %6s ms\n' "trivial window program, to exit" "$t_trivial" "setup, to visible options dialog" "$t_setup"
+echo "  [$arch] setup options dialog / trivial window program: $(ratio "$t_setup" "$t_trivial")  (goal: at most 1.50)"
+
+# CPU while the options dialog sits idle: the Wine process of the setup, its main thread and all threads.
+t=$(start_setup)
+sleep 1  # past the first frames
+ticks() { awk '{ print $14 + $15 }' "$1"; }  # utime + stime, in clock ticks
+main_before=$(ticks "/proc/$setup_pid/task/$setup_pid/stat")
+all_before=$(ticks "/proc/$setup_pid/stat")
+start=$(now_ms)
+sleep "$idle"
+main_after=$(ticks "/proc/$setup_pid/task/$setup_pid/stat")
+all_after=$(ticks "/proc/$setup_pid/stat")
+elapsed=$(( $(now_ms) - start ))
+stop_setup
+hz=$(getconf CLK_TCK)
+cpu() { awk -v t="$1" -v hz="$hz" -v ms="$elapsed" 'BEGIN { printf "%.1f", 100 * t / hz / (ms / 1000) }'; }
+main_cpu=$(cpu $((main_after - main_before)))
+echo "[$arch] options dialog idle for $(awk -v ms="$elapsed" 'BEGIN { printf "%.1f", ms / 1000 }') s:" \
+  "main thread $main_cpu %, whole process $(cpu $((all_after - all_before))) % of one core"
+echo "  [$arch] idle main thread CPU: $main_cpu %  (goal: under 5 %)"
