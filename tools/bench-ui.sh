@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The dialogs' costs under Wine, each against a budget or a reference measured in the same run:
-#   - one full repaint of each shipped dialog's tree (orvrender), against the 66 ms frame of the repaint timer;
+#   - one full repaint of each shipped dialog's tree (orvrender), and one UpdateLayeredWindow of a frame of
+#     that size, against the 66 ms frame of the repaint timer;
 #   - process start to the first painted options dialog of the sample setup, against start to exit of a
 #     trivial window program that paints once;
 #   - the setup's CPU use while the options dialog sits idle.
@@ -19,6 +20,7 @@ idle=${ORV_BENCH_IDLE:-5}
 budget=66
 render="$build/tools/orvrender/orvrender.exe"
 trivialwin="$build/bench/trivialwin.exe"
+ulwframe="$build/bench/ulwframe.exe"
 run() { "$here/wine-run.sh" "$@"; }
 work=$(mktemp -d)
 setup_pid=
@@ -28,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for f in "$render" "$trivialwin" "$setup"; do
+for f in "$render" "$trivialwin" "$ulwframe" "$setup"; do
   [ -f "$f" ] || { echo "bench: $f is missing" >&2; exit 1; }
 done
 [ -n "${DISPLAY:-}" ] || { echo "bench: no display" >&2; exit 1; }
@@ -53,6 +55,11 @@ for dialog in InitDlg InstallDlg CompleteDlg; do
   fi
   [ "$dialog" = InitDlg ] && init_ms=$ms
 done
+run "$ulwframe" "$frames" >"$work/ulw.txt" 2>&1 || { echo "bench: ulwframe.exe failed" >&2; cat "$work/ulw.txt" >&2; exit 1; }
+ulw_ms=$(sed -n '1s/\r$//p' "$work/ulw.txt")
+printf '  %-44s %8s ms  %s of the frame\n' "UpdateLayeredWindow of a 600x490 frame" "$ulw_ms" "$(share "$ulw_ms")"
+frame_ms=$(awk -v a="$init_ms" -v b="$ulw_ms" 'BEGIN { printf "%.3f", a + b }')
+printf '  %-44s %8s ms  %s of the frame\n' "InitDlg whole frame (repaint + update)" "$frame_ms" "$(share "$frame_ms")"
 echo "  [$arch] options dialog repaint: $init_ms ms  (goal: under 6 ms)"
 
 # The setup's visible windows (X ids). Wine names an X window's class after the process, not after the
