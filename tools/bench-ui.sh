@@ -14,6 +14,7 @@ build=$1
 arch=$2
 setup=$3
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/machine.sh"
 frames=${ORV_BENCH_FRAMES:-300}
 starts=${ORV_BENCH_STARTS:-10}
 idle=${ORV_BENCH_IDLE:-5}
@@ -23,9 +24,10 @@ trivialwin="$build/bench/trivialwin.exe"
 ulwframe="$build/bench/ulwframe.exe"
 run() { "$here/wine-run.sh" "$@"; }
 work=$(mktemp -d)
-setup_pid=
+setup_pid= launcher_pid=
 cleanup() {
-  if [ -n "$setup_pid" ]; then kill -KILL "$setup_pid" 2>/dev/null || true; fi
+  local pid
+  for pid in $setup_pid $launcher_pid; do kill -KILL "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -62,21 +64,38 @@ frame_ms=$(awk -v a="$init_ms" -v b="$ulw_ms" 'BEGIN { printf "%.3f", a + b }')
 printf '  %-44s %8s ms  %s of the frame\n' "InitDlg whole frame (repaint + update)" "$frame_ms" "$(share "$frame_ms")"
 echo "  [$arch] options dialog repaint: $init_ms ms  (goal: under 6 ms)"
 
-# The visible windows of the setup we started (X ids; Wine gives each X window its process id), whatever
-# else the display shows.
-visible() { xdotool search --onlyvisible --pid "$setup_pid" 2>/dev/null || true; }
+# The process of the setup's visible window in our prefix, if there is one. Wine names an X window's class
+# after its process and gives it the process id; the prefix in that process's environment tells our setup
+# from another one on the same display. (The Wine process we start is the setup's own for i686; for x86_64
+# it starts the setup as a process of its own and waits for it.)
+x_class=$(basename "$setup" | tr 'A-Z' 'a-z')
+x_class="^${x_class//./\\.}\$"
+prefix_dir=$(realpath -m "${ORV_WINEPREFIX_ROOT:-$here/../build/wineprefix}/$(orv_prefix_name "$arch")")
+shown_pid() {
+  local id pid theirs
+  for id in $(xdotool search --onlyvisible --classname "$x_class" 2>/dev/null || true); do
+    pid=$(xdotool getwindowpid "$id" 2>/dev/null) || continue
+    theirs=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p' || true)
+    if [ -n "$theirs" ] && [ "$(realpath -m "$theirs")" = "$prefix_dir" ]; then
+      echo "$pid"
+      return
+    fi
+  done
+}
 
-# Starts the setup and waits for its options dialog; sets setup_pid (the Wine process of the setup: the
-# runner execs Wine, which runs the program in the process it started as) and shown_ms, the milliseconds
-# from the start to the visible dialog. The dialog paints its first frame before it is shown.
+# Starts the setup and waits for its options dialog; sets setup_pid (the setup's process), launcher_pid
+# (what we started) and shown_ms, the milliseconds from the start to the visible dialog. The dialog paints
+# its first frame before it is shown.
 start_setup() {
   local start deadline
   start=$(now_ms)
   "$here/wine-run.sh" "$setup" >"$work/setup.txt" 2>&1 &
-  setup_pid=$!
+  launcher_pid=$!
   deadline=$((start + 30000))
-  while [ -z "$(visible)" ]; do
-    if ! kill -0 "$setup_pid" 2>/dev/null; then
+  while :; do
+    setup_pid=$(shown_pid)
+    [ -z "$setup_pid" ] || break
+    if ! kill -0 "$launcher_pid" 2>/dev/null; then
       echo "bench: $(basename "$setup") ended before its options dialog appeared" >&2
       exit 1
     fi
@@ -87,11 +106,14 @@ start_setup() {
 }
 
 stop_setup() {
-  kill "$setup_pid" 2>/dev/null || true
-  for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.05; done
-  kill -KILL "$setup_pid" 2>/dev/null || true
-  wait "$setup_pid" 2>/dev/null || true
-  setup_pid=
+  local pid
+  for pid in "$setup_pid" "$launcher_pid"; do
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+  wait "$launcher_pid" 2>/dev/null || true
+  setup_pid= launcher_pid=
 }
 
 xdotool mousemove 5 5
