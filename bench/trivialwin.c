@@ -1,6 +1,10 @@
 /* The smallest window program: registers a class, shows a 600x490 window, paints it once and exits with 0.
-   The floor of what starting a program with a window costs under Wine. */
+   The floor of what starting a program with a window costs under Wine.
+   usage: trivialwin.exe [stay]   with "stay" the window stays until it is closed. */
 #include <windows.h>
+#include <string.h>
+
+static int stay;
 
 static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_PAINT) {
@@ -8,9 +12,10 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPA
         HDC dc = BeginPaint(window, &paint);
         FillRect(dc, &paint.rcPaint, (HBRUSH)GetStockObject(WHITE_BRUSH));
         EndPaint(window, &paint);
-        PostQuitMessage(0);
+        if (!stay) PostQuitMessage(0);
         return 0;
     }
+    if (message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -19,7 +24,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command, int sh
     MSG msg;
     HWND window;
     (void)previous;
-    (void)command;
+    stay = command && strstr(command, "stay") != NULL;
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
@@ -31,6 +36,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command, int sh
     ShowWindow(window, show == SW_HIDE ? SW_SHOWNORMAL : show);
     UpdateWindow(window);
     while (GetMessageW(&msg, NULL, 0, 0) > 0) DispatchMessageW(&msg);
-    DestroyWindow(window);
+    if (IsWindow(window)) DestroyWindow(window);
     return 0;
 }
