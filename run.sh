@@ -2,14 +2,19 @@
 # The project's one entry point. Every command first does the set-up it needs (packages, dependency
 # sources, build); a second run skips what is already in place.
 #
-#   ./run.sh demo                      build both setups, run the one this machine can run, with its trace
+#   ./run.sh demo                      build both setups, draw the layout's dialogs into build/dist/, run the
+#                                      setup this machine can run with its trace: on your display for you to
+#                                      click, or (no display) on our own Xvfb in a fresh prefix, clicked
+#                                      through and photographed by tools/demo.sh
 #   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #   ./run.sh build                     set-up and build only
 #   ./run.sh setup [--arch A] [--payload DIR] PRODUCT_DIR... OUT.exe
 #                                      build one setup executable (A: i686, the default, or x86_64); a later
 #                                      product folder overrides an earlier one file by file
 #   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
-#   ./run.sh bench                     start-to-exit benchmarks against reference programs, per architecture
+#   ./run.sh bench                     benchmarks against references measured in the same run, per
+#                                      architecture: start to exit, the dialogs (paint, start-up, idle CPU),
+#                                      extraction
 #
 # ORV_ARCHS (a comma list of i686 and x86_64) narrows what build, test and bench cover.
 set -euo pipefail

@@ -94,9 +94,11 @@ wait_gone() {
 
 # Sets X, Y, WIDTH, HEIGHT of window `id`.
 geometry() {
-  local id=$1
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  [ -n "${WIDTH:-}" ] || fail "no geometry for window $id"
+  local id=$1 shell
+  X= Y= WIDTH= HEIGHT=
+  shell=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || fail "window $id went away"
+  eval "$shell"
+  [ -n "$WIDTH" ] || fail "no geometry for window $id"
 }
 
 shoot() {
