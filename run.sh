@@ -2,14 +2,19 @@
 # The project's one entry point. Every command first does the set-up it needs (packages, dependency
 # sources, build); a second run skips what is already in place.
 #
-#   ./run.sh demo                      build both setups, run the one this machine can run, with its trace
+#   ./run.sh demo                      build both setups, draw the layout's dialogs into build/dist/, run the
+#                                      setup this machine can run with its trace: on your display for you to
+#                                      click, or (no display) on our own Xvfb in a fresh prefix, clicked
+#                                      through and photographed by tools/demo.sh
 #   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #   ./run.sh build                     set-up and build only
 #   ./run.sh setup [--arch A] [--payload DIR] PRODUCT_DIR... OUT.exe
 #                                      build one setup executable (A: i686, the default, or x86_64); a later
 #                                      product folder overrides an earlier one file by file
 #   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
-#   ./run.sh bench                     start-to-exit benchmarks against reference programs, per architecture
+#   ./run.sh bench                     benchmarks against references measured in the same run, per
+#                                      architecture: start to exit, the dialogs (paint, start-up, idle CPU),
+#                                      extraction
 #
 # ORV_ARCHS (a comma list of i686 and x86_64) narrows what build, test and bench cover.
 set -euo pipefail
@@ -45,10 +50,21 @@ build_all() {
   for arch in $archs; do build_arch "$arch"; done
 }
 
-# A display for Windows programs: ours when none is set, ended when this script ends.
+# True when DISPLAY names an X server that answers.
+display_reachable() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  if command -v xdotool >/dev/null 2>&1; then
+    timeout 5 xdotool getdisplaygeometry >/dev/null 2>&1
+    return
+  fi
+  local n=${DISPLAY#*:}
+  [ -e "/tmp/.X11-unix/X${n%%.*}" ]
+}
+
+# A display for Windows programs: ours when none answers, ended when this script ends.
 xvfb_pid=
 start_display() {
-  if [ -n "${DISPLAY:-}" ] && [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then return; fi
+  if display_reachable; then return; fi
   local n
   for n in $(seq 87 120); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
@@ -130,6 +146,24 @@ wine_path() { # absolute Windows path of a Unix path
   echo "Z:${p//\//\\}"
 }
 
+# Each dialog of the shipped layout drawn without a window, as build/dist/layout-<dialog>.png.
+save_layout_pictures() {
+  local arch=$1 tmp f
+  mkdir -p "$build/dist"
+  tmp=$(mktemp -d "$build/dist/.layout.XXXXXX")
+  if ! "$root/tools/wine-run.sh" "$build/$arch/tools/orvrender/orvrender.exe" save "$(wine_path "$tmp")" \
+      >"$tmp/out.txt" 2>&1; then
+    cat "$tmp/out.txt" >&2
+    rm -rf "$tmp"
+    die "the layout's dialogs could not be drawn"
+  fi
+  for f in "$tmp"/*.png; do
+    mv "$f" "$build/dist/layout-$(basename "$f")"
+    log "layout picture: $build/dist/layout-$(basename "$f")"
+  done
+  rm -rf "$tmp"
+}
+
 trace_run() {
   local exe=$1 arch
   shift
@@ -177,13 +211,24 @@ case "$cmd" in
     arch=${archs%% *}
     exe="$build/dist/QuellbySetup.exe"
     [ "$arch" = i686 ] || exe="$build/dist/QuellbySetup64.exe"
+    # Someone's own display: they click through the dialogs. None: our Xvfb and a robot do.
+    interactive=
+    if display_reachable; then interactive=1; else unset DISPLAY; fi
     start_wine "$arch"
-    log "running $exe ($arch) under Wine; its trace follows"
+    save_layout_pictures "$arch"
     set +e
-    trace_run "$exe"
-    code=$?
+    if [ -n "$interactive" ]; then
+      log "running $exe ($arch) under Wine on $DISPLAY; its trace follows"
+      trace_run "$exe"
+      code=$?
+      log "$(basename "$exe") exited with $code"
+    else
+      log "no display: running $exe ($arch) on our own, clicking through its dialogs"
+      "$root/tools/demo.sh" "$arch" "$exe" "$build/dist"
+      code=$?
+    fi
     set -e
-    log "$(basename "$exe") exited with $code"
+    [ -n "$interactive" ] || exit "$code"
     ;;
   test)
     build_all
@@ -227,7 +272,12 @@ case "$cmd" in
     archs=$(runnable_archs)
     [ -n "$archs" ] || die "no architecture to benchmark on this machine"
     start_wine $archs
-    for arch in $archs; do "$root/tools/bench.sh" "$build/$arch" "$arch"; done
+    for arch in $archs; do
+      "$root/tools/bench.sh" "$build/$arch" "$arch"
+      setup_exe="$build/dist/QuellbySetup.exe"
+      [ "$arch" = i686 ] || setup_exe="$build/dist/QuellbySetup64.exe"
+      "$root/tools/bench-ui.sh" "$build/$arch" "$arch" "$setup_exe"
+    done
     "$root/tools/bench-extract.sh" "$build" $archs
     ;;
   *)
