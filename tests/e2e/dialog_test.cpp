@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <gdiplus.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,44 @@ void PressKey(WORD key, bool withControl = false) {
     ::Sleep(50);
 }
 
+// The skin image's colour (0x00RRGGBB) at a point, read from the sample product's own PNG file.
+COLORREF SkinColour(int image, POINT at) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return CLR_INVALID;
+    COLORREF colour = CLR_INVALID;
+    {
+        const std::wstring path = ExeDirectory() + L"\\" ORV_SAMPLE_SKIN L"\\" + std::to_wstring(image) + L".png";
+        Gdiplus::Bitmap bitmap(path.c_str());
+        Gdiplus::Color pixel;
+        if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetPixel(at.x, at.y, &pixel) == Gdiplus::Ok) {
+            colour = pixel.GetValue() & 0xFFFFFF;
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return colour;
+}
+
+bool NearColour(COLORREF a, COLORREF b) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 3) return false;
+    }
+    return true;
+}
+
+// The dialog's background on screen is the skin's: a point where no control draws. A window just shown
+// gets its picture at its next repaint.
+::testing::AssertionResult ShowsSkin(HWND dialog, int image, POINT at) {
+    const COLORREF skin = SkinColour(image, at);
+    COLORREF screen = CLR_INVALID;
+    for (int i = 0; i < 20; ++i, ::Sleep(100)) {
+        screen = ScreenColourAt(dialog, at.x, at.y);
+        if (skin != CLR_INVALID && NearColour(screen, skin)) return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << std::hex << "screen " << screen << ", skin " << skin << " at " << std::dec
+                                         << at.x << "," << at.y << " of image " << image;
+}
+
 // The screen colour at `at` once the window had time to repaint.
 COLORREF SettledColour(HWND window, POINT at) {
     ::Sleep(250);
@@ -105,6 +145,7 @@ TEST_F(SampleDialogs, InstallWithTheDefaultsThroughAllThreeDialogs) {
     HWND options = NextDialog(setup, nullptr);
     ASSERT_NE(options, nullptr) << DescribeWindows(setup.ProcessId());
     EXPECT_NE(WindowText(options).find(L"安装"), std::wstring::npos);
+    EXPECT_TRUE(ShowsSkin(options, 301, {40, 300}));
 
     // The install button's frame changes under the pointer.
     MoveMouseTo(options, 5, 200);
@@ -116,8 +157,10 @@ TEST_F(SampleDialogs, InstallWithTheDefaultsThroughAllThreeDialogs) {
     HWND progress = NextDialog(setup, options);
     ASSERT_NE(progress, nullptr) << DescribeWindows(setup.ProcessId());
     EXPECT_TRUE(setup.WaitForLine(L"ORVInstallDlg::OnORVUMSetAnimationTimer", kDialogTimeoutMs));
+    EXPECT_TRUE(ShowsSkin(progress, 307, {300, 480}));
     HWND finish = NextDialog(setup, progress);
     ASSERT_NE(finish, nullptr) << DescribeWindows(setup.ProcessId());
+    EXPECT_TRUE(ShowsSkin(finish, 313, {40, 450}));
     ASSERT_TRUE(Click(finish, kUseButton));
     const SetupResult r = setup.Finish(kInstallTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
