@@ -2,6 +2,7 @@
 #include "dialoghost.h"
 
 #include "orvscriptengine/scriptglobals.h"
+#include "ui/layoutvalues.h"
 #include "ui/uierror.h"
 #include "ui/uiobjectfactory.h"
 #include "utility/trace.h"
@@ -21,11 +22,6 @@ constexpr int kIconResource = 128;
 constexpr UINT kSystemCaretTimer = 0x118;
 
 bool IsMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= 0x20D; }
-
-int ReadSize(pugi::xml_node node, const wchar_t* name, int fallback) {
-    const pugi::xml_attribute attribute = node.attribute(name);
-    return attribute ? static_cast<int>(std::wcstol(attribute.value(), nullptr, 10)) : fallback;
-}
 
 }  // namespace
 
@@ -109,7 +105,7 @@ bool DialogHost::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
         case WM_SHOWWINDOW:
         case WM_SIZE:
         case WM_DISPLAYCHANGE:
-            repaintAll_ = true;  // a window just shown or restored gets its picture again at the next tick
+            shown_.clear();  // a window just shown or restored gets its whole picture again at the next tick
             return false;
         default:
             break;
@@ -143,7 +139,7 @@ bool DialogHost::OnInitDialog() {
     }
     const LONG_PTR style = ::GetWindowLongPtrW(window_, GWL_STYLE);
     ::SetWindowLongPtrW(window_, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CAPTION | WS_THICKFRAME));
-    const int height = ReadSize(node_, L"height", 300), width = ReadSize(node_, L"width", 400);
+    const int height = ORVUE::ReadInt(node_, L"height", 300), width = ORVUE::ReadInt(node_, L"width", 400);
     ::SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if (L_) ::SetWindowTextW(window_, (GetGlobalText(L_, "global_product_name") + L"安装").c_str());
     try {
@@ -197,11 +193,10 @@ void DialogHost::UpdateWindowImage() {
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     const DWORD stamp = ORVUE::ChangeStamp();
     const bool sameSize = surface_ && surface_->Width() == width && surface_->Height() == height;
-    if (sameSize && stamp == paintedStamp_ && !repaintAll_) return;
-    if (!sameSize || repaintAll_) {
-        if (!sameSize) surface_ = std::make_unique<ORVUE::PaintSurface>(width, height);
+    if (sameSize && stamp == paintedStamp_ && !shown_.empty()) return;
+    if (!sameSize) {
+        surface_ = std::make_unique<ORVUE::PaintSurface>(width, height);
         shown_.clear();
-        repaintAll_ = false;
     }
     if (!surface_->Valid()) return;
     surface_->Fill(0);

@@ -89,9 +89,8 @@ private:
     ORVUE::IORVBaseUIObject* capture_ = nullptr;
     std::map<UINT, ORVUE::IORVBaseAnimationObject*> objectTimers_;
     std::unique_ptr<ORVUE::PaintSurface> surface_;
-    std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes
+    std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes; empty: hand all over
     DWORD paintedStamp_ = 0;
-    bool repaintAll_ = false;  // hand the whole picture over at the next repaint
     bool filterRegistered_ = false;
     HICON icons_[2] = {};
 };

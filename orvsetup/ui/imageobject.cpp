@@ -14,15 +14,6 @@
 namespace ORVUE {
 namespace {
 
-struct GlobalMemoryTraits : orv::NullInvalid<HGLOBAL> {
-    static void Close(Type h) { ::GlobalFree(h); }
-};
-using UniqueGlobalMemory = orv::UniqueResource<GlobalMemoryTraits>;
-
-struct StreamRelease {
-    void operator()(IStream* stream) const { stream->Release(); }
-};
-
 // The decoded image; an invalid bitmap when the bytes are no image. Throws when the resource is missing.
 Gdiplus::Bitmap* DecodeResource(const wchar_t* resType, UINT resId) {
     const orv::ResourceBytes bytes =
@@ -32,14 +23,15 @@ Gdiplus::Bitmap* DecodeResource(const wchar_t* resType, UINT resId) {
                        resType ? resType : L"(none)", bytes.error);
         ThrowUIError(E_FAIL);
     }
-    UniqueGlobalMemory block(::GlobalAlloc(GMEM_FIXED, bytes.size));
+    orv::UniqueGlobalMemory block(::GlobalAlloc(GMEM_FIXED, bytes.size));
     if (!block) ThrowUIError(E_OUTOFMEMORY);
     std::memcpy(block.Get(), bytes.data, bytes.size);
-    IStream* raw = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(block.Get(), TRUE, &raw))) ThrowUIError(E_FAIL);
+    orv::ComRef<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(block.Get(), TRUE, reinterpret_cast<IStream**>(stream.Put())))) {
+        ThrowUIError(E_FAIL);
+    }
     block.Release();  // the stream frees it
-    std::unique_ptr<IStream, StreamRelease> stream(raw);
-    auto* decoded = new Gdiplus::Bitmap(stream.get());
+    auto* decoded = new Gdiplus::Bitmap(stream.Get());
     if (decoded->GetLastStatus() != Gdiplus::Ok) {
         orv::TraceLine(L"image resource %u is not a decodable image\r\n", resId & 0xFFFF);
     }

@@ -2,7 +2,6 @@
 // keyboard input at the controls' places, and what each choice leads to.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 #include <gdiplus.h>
 
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include "fsutil.h"
 #include "sampleproduct.h"
 #include "windowprobe.h"
+#include "utility/orvprocesstoolhelp.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {
@@ -37,16 +37,7 @@ HWND NextDialog(SetupProcess& setup, HWND previous) {
     return FindTopLevelWindow(setup.ProcessId(), kInstallerWindowClass, kDialogTimeoutMs);
 }
 
-std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
-    std::vector<DWORD> found;
-    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {sizeof(entry)};
-    if (!snapshot || !::Process32FirstW(snapshot.Get(), &entry)) return found;
-    do {
-        if (_wcsicmp(entry.szExeFile, name) == 0) found.push_back(entry.th32ProcessID);
-    } while (::Process32NextW(snapshot.Get(), &entry));
-    return found;
-}
+std::vector<DWORD> ProcessesNamed(const wchar_t* name) { return ProcessSnapshot().FindAll(name); }
 
 void EndProcessesNamed(const wchar_t* name) {
     for (DWORD pid : ProcessesNamed(name)) {

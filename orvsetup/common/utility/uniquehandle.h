@@ -92,6 +92,9 @@ struct ModuleTraits : NullInvalid<HMODULE> {
 struct LocalMemoryTraits : NullInvalid<HLOCAL> {  // security descriptors, ACLs, argument vectors
     static void Close(Type h) { ::LocalFree(h); }
 };
+struct GlobalMemoryTraits : NullInvalid<HGLOBAL> {  // GlobalAlloc blocks not handed to a stream yet
+    static void Close(Type h) { ::GlobalFree(h); }
+};
 struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
     static void Close(Type h) { ::DeleteObject(h); }
 };
@@ -107,6 +110,7 @@ using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHModule = UniqueResource<ModuleTraits>;
 using UniqueResourceData = UniqueResource<ResourceDataTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
