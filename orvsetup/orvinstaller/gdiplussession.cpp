@@ -1,4 +1,4 @@
-// The process's GDI+ session.
+// The process's GDI+ session: started by the first window that needs it, shut down at exit.
 #include "gdiplussession.h"
 
 #include <windows.h>
@@ -9,7 +9,7 @@ namespace {
 
 class GdiplusSession {
 public:
-    GdiplusSession() { Start(); }
+    GdiplusSession() = default;
     ~GdiplusSession() {
         if (token_) Gdiplus::GdiplusShutdown(token_);
     }

@@ -1,4 +1,4 @@
-// GDI+ for the whole process: started during static initialisation, shut down at exit.
+// GDI+ for the whole process: started on first need, shut down at exit.
 #pragma once
 
 namespace orv {

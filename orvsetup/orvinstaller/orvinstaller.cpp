@@ -53,6 +53,9 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     pugi::xml_document layout;  // the dialogs keep pointers into it: it outlives them
     const bool needsLayout = !mode.silent || mode.showFinish;  // a silent run without the finish window never reads it
     if (needsLayout) {
+        // Only a run that shows a window pays for the drawing libraries; a silent one stays small.
+        EnsureGdiplus();
+        StartCommonControls();
         if (mode.silent) TraceLine(L"SSInstall ~!\r\n");
         if (mode.showFinish) TraceLine(L"Completewindow ~!");
         if (!LoadLayoutDocument(instance, layout)) return kExitStopped;
@@ -106,8 +109,6 @@ int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
 
     ComInit com;
     if (FAILED(com.Result())) TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
-    EnsureGdiplus();
-    StartCommonControls();
     Module().Init(instance);
     auto endModule = MakeScopeExit([] { Module().Term(); });  // runs before COM is released
     return RunHooksAndDialogs(instance, L);
