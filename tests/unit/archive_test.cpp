@@ -11,6 +11,7 @@
 #include "fsutil.h"
 #include "luatestutil.h"
 #include "orvscriptengine/archive/archiveextractor.h"
+#include "orvscriptengine/archive/dictionarybuffer.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
 #include "utility/textconv.h"
@@ -47,6 +48,25 @@ bool RunExtract(const std::string& script, const TempDir& dest, const std::map<s
     for (const auto& global : globals) orv::SetGlobalText(L, global.first.c_str(), global.second);
     return RunForOk(script);
 }
+
+// The programs and text of the coders-*.7z archives (tests/unit/mkpayload.py makes the same bytes).
+std::map<std::wstring, std::string> CoderFiles() {
+    std::string program = "MZ";
+    unsigned x = 12345;
+    for (unsigned i = 0; i < 1200000; ++i) {
+        x = (x * 1103515245u + 12345u) & 0x7FFFFFFF;
+        const unsigned m = i % 13;
+        static const char kOps[] = {'\x8B', '\x45', '\x89', '\x4D'};
+        program += m == 0 ? '\xE8' : m == 8 ? '\xE9' : (m == 1 || m == 9) ? static_cast<char>(i >> 4)
+                 : (m == 2 || m == 10) ? static_cast<char>(i >> 12) : (m == 3 || m == 4) ? '\0'
+                 : (m == 11 || m == 12) ? '\xFF' : m == 5 ? static_cast<char>(x >> 16) : kOps[m & 3];
+    }
+    std::string notes;
+    for (int i = 0; i < 15000; ++i) notes += "line 7 of the notes\r\n";
+    return {{L"bin\\big.exe", program}, {L"data\\notes.txt", notes}};
+}
+
+std::wstring CoderArchive(const wchar_t* kind) { return ExeDirectory() + L"\\unit\\coders-" + kind + L".7z"; }
 
 bool Traced(const std::wstring& text) {
     for (const std::wstring& line : TraceCapture::Lines())
@@ -240,6 +260,40 @@ TEST(UnCompress, NamesThatWouldLeaveTheFolderAreRefused) {
     EXPECT_FALSE(orv::IsSafeEntryName(L"com7.log"));
 }
 
+// Every chain of coders the decoder streams, over files larger than its buffers and dictionary.
+TEST(UnCompress, EveryCoderChainUnpacksLargeFilesExactly) {
+    const auto expected = CoderFiles();
+    for (const wchar_t* kind : {L"bcj2", L"x86", L"lzma2", L"copy"}) {
+        SCOPED_TRACE(orv::WideToUtf8(kind));
+        TempDir dest(L"orvc");
+        orv::ArchiveExtractor extractor({});
+        EXPECT_EQ(extractor.ExtractFromFile(CoderArchive(kind), dest.Path()), 0);
+        for (const auto& file : expected) {
+            std::string content;
+            EXPECT_TRUE(ReadFileBytes(dest.Sub(file.first), &content) && content == file.second)
+                << orv::WideToUtf8(file.first);
+        }
+    }
+}
+
+// A large dictionary lives in a temporary file's view; a fresh view keeps every byte, the file goes with it.
+TEST(UnCompress, ALargeDictionaryKeepsItsBytesAcrossFreshViews) {
+    const size_t size = 24u << 20;
+    {
+        orv::DictionaryBuffer dictionary;
+        ASSERT_TRUE(dictionary.Allocate(size, true));
+        EXPECT_TRUE(dictionary.InFile());
+        for (size_t i = 0; i < size; i += 4093) dictionary.Data()[i] = static_cast<Byte>(i / 4093);
+        ASSERT_TRUE(dictionary.Refresh());
+        size_t wrong = 0;
+        for (size_t i = 0; i < size; i += 4093) wrong += dictionary.Data()[i] != static_cast<Byte>(i / 4093);
+        EXPECT_EQ(wrong, 0u);
+    }
+    orv::DictionaryBuffer small;
+    ASSERT_TRUE(small.Allocate(1u << 20, true));
+    EXPECT_FALSE(small.InFile());
+}
+
 // A deterministic corpus of damaged copies of the payload: truncated at every length, single and
 // multiple bytes flipped across headers and packed streams. None may crash or leave a wrong file.
 TEST(UnCompress, DamagedArchivesFailCleanlyAndLeaveNoWrongFile) {
@@ -257,7 +311,19 @@ TEST(UnCompress, DamagedArchivesFailCleanlyAndLeaveNoWrongFile) {
         for (int f = 0; f < flips; ++f) damaged[next() % damaged.size()] ^= static_cast<char>(1 + next() % 255);
         corpus.push_back(damaged);
     }
-    const auto expected = PayloadFiles();
+    std::map<std::wstring, std::string> expected = PayloadFiles();
+    // The large BCJ2 archive, stored exchanged as the payload is, damaged within its four packed streams and
+    // cut short: files decoded while the damage lies ahead must come out whole, the damaged one not at all.
+    std::string large;
+    ASSERT_TRUE(ReadFileBytes(CoderArchive(L"bcj2"), &large));
+    std::swap(large[0], large[1]);
+    for (int i = 0; i < 40; ++i) {
+        std::string damaged = large;
+        damaged[32 + next() * 4 % (damaged.size() - 32)] ^= static_cast<char>(1 + next() % 255);
+        corpus.push_back(damaged);
+        corpus.push_back(large.substr(0, 32 + next() * 4 % (large.size() - 32)));
+    }
+    for (const auto& file : CoderFiles()) expected.insert(file);
     int failed = 0;
     for (size_t i = 0; i < corpus.size(); ++i) {
         TempDir dest(L"orvm");

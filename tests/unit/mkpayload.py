@@ -6,7 +6,10 @@ Writes, in OUT_DIR:
 - payload.7z: a folder tree with a program (so BCJ2 is used), stored as the setup stores it (first two
   bytes exchanged); readme.txt in it is read-only and has a fixed modification time;
 - empty.7z: the archive of an empty payload, stored the same way;
-- unsafe-N.7z: plain archives whose second entry's name would leave the destination folder.
+- unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
+- coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
+  per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored): larger than
+  the decoder's buffers and its dictionary, so decoding goes round its ring many times.
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
@@ -69,11 +72,57 @@ def unsafe_archive(name, path, work):
     open(path, "wb").write(bytes(data))
 
 
+def program_bytes(n):
+    """Code-like bytes with many call and jump opcodes; archive_test.cpp computes the same."""
+    out = bytearray(n)
+    x = 12345
+    for i in range(n):
+        x = (x * 1103515245 + 12345) & 0x7FFFFFFF
+        m = i % 13
+        if m == 0:
+            b = 0xE8
+        elif m == 8:
+            b = 0xE9
+        elif m in (1, 9):
+            b = (i >> 4) & 0xFF
+        elif m in (2, 10):
+            b = (i >> 12) & 0xFF
+        elif m in (3, 4):
+            b = 0x00  # near calls and jumps, as the branch filters look for
+        elif m in (11, 12):
+            b = 0xFF
+        elif m == 5:
+            b = (x >> 16) & 0xFF
+        else:
+            b = (0x8B, 0x45, 0x89, 0x4D)[m & 3]
+        out[i] = b
+    return bytes(out)
+
+
+def coder_archives(work):
+    tree = os.path.join(work, "coders-tree")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(os.path.join(tree, "bin"))
+    os.makedirs(os.path.join(tree, "data"))
+    with open(os.path.join(tree, "bin", "big.exe"), "wb") as f:
+        f.write(b"MZ" + program_bytes(1200000))
+    with open(os.path.join(tree, "data", "notes.txt"), "wb") as f:
+        f.write(b"line 7 of the notes\r\n" * 15000)
+    for kind, switches in (("bcj2", ["-mf=BCJ2", "-m0=lzma2:d=64k"]), ("x86", ["-mf=BCJ", "-m0=lzma:d=64k"]),
+                           ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"])):
+        path = os.path.join(out, "coders-%s.7z" % kind)
+        if os.path.exists(path):
+            os.remove(path)
+        subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on"] + switches + [path, "bin", "data"], cwd=tree,
+                       check=True, capture_output=True)
+
+
 work = os.path.join(out, "payload-work")
 os.makedirs(work, exist_ok=True)
 tree = os.path.join(out, "payload-tree")
 make_tree(tree)
 shutil.copyfile(mksetup.pack_payload(tree, sevenzip, work), os.path.join(out, "payload.7z"))
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
+coder_archives(work)
 for number, name in enumerate(UNSAFE_NAMES):
     unsafe_archive(name, os.path.join(out, "unsafe-%d.7z" % number), work)

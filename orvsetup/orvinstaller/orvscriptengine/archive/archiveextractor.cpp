@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <memory>
 #include <new>
 
 #include "7z.h"
 #include "7zCrc.h"
 #include "archivestreams.h"
+#include "blockreader.h"
 #include "../scriptcallback.h"
 #include "utility/fileio.h"
 #include "utility/trace.h"
@@ -67,7 +70,29 @@ public:
         *attributes = value;
         return true;
     }
-    // The entry's bytes inside the cached solid block.
+    const CSzArEx& Db() const { return db_; }
+    // The folder holding a file's bytes; kNoFolder for an empty file.
+    static constexpr UInt32 kNoFolder = 0xFFFFFFFF;
+    UInt32 FolderOf(UInt32 i) const { return db_.FileToFolder[i]; }
+    UInt64 Size(UInt32 i) const { return SzArEx_GetFileSize(&db_, i); }
+    UInt64 OffsetInFolder(UInt32 i) const {
+        return db_.UnpackPositions[i] - db_.UnpackPositions[db_.FolderToFile[db_.FileToFolder[i]]];
+    }
+    bool HasCrc(UInt32 i, UInt32* crc) const {
+        if (!SzBitWithVals_Check(&db_.CRCs, i)) return false;
+        *crc = db_.CRCs.Vals[i];
+        return true;
+    }
+    // Whether a folder is decoded as it is written. It is not when its coders are of another kind, or when
+    // only the folder as a whole has a checksum (its files could not be checked one by one).
+    bool Streams(UInt32 folder) const {
+        if (!FolderDecoder::Handles(db_, folder)) return false;
+        if (!SzBitWithVals_Check(&db_.db.FolderCRCs, folder)) return true;
+        for (UInt32 i = db_.FolderToFile[folder]; i < db_.NumFiles && db_.FileToFolder[i] == folder; ++i)
+            if (!SzBitWithVals_Check(&db_.CRCs, i)) return false;
+        return true;
+    }
+    // The entry's bytes inside the cached solid block (folders that are not streamed).
     SRes Extract(UInt32 i, const Byte** data, size_t* size) {
         size_t offset = 0;
         const SRes result = SzArEx_Extract(&db_, &look_.vt, i, &blockIndex_, &block_, &blockSize_, &offset, size,
@@ -83,6 +108,81 @@ private:
     Byte* block_ = nullptr;
     size_t blockSize_ = 0;
 };
+
+// Where the writing thread stands in the folder being decoded. Only one folder is decoded at a time, and
+// none while a folder is decoded whole: the archive stream has one reader.
+class BlockCursor {
+public:
+    // Stands at `offset` of `folder`, decoding it from its start when it is not the one open.
+    SRes MoveTo(const CSzArEx& db, UInt32 folder, UInt64 offset, ISeekInStreamPtr stream) {
+        if (reader_ && (folder != folder_ || offset < position_)) {
+            const SRes ended = End();
+            if (ended != SZ_OK) return ended;
+        }
+        if (!reader_) {
+            reader_.reset(new BlockReader());
+            folder_ = folder;
+            position_ = 0;
+            const SRes started = reader_->Start(db, folder, stream);
+            if (started != SZ_OK) return started;
+        }
+        while (position_ < offset) {
+            const Byte* data = nullptr;
+            size_t size = 0;
+            const SRes taken = Take(offset - position_, &data, &size);
+            if (taken != SZ_OK) return taken;
+        }
+        return SZ_OK;
+    }
+    // The next bytes, at most `max` and at least one.
+    SRes Take(UInt64 max, const Byte** data, size_t* size) {
+        if (left_ == 0) {
+            const SRes next = reader_->Next(&piece_, &left_);
+            if (next != SZ_OK) return next;
+            if (left_ == 0) return SZ_ERROR_DATA;  // the folder ends inside a file
+        }
+        *size = static_cast<size_t>(std::min<UInt64>(max, left_));
+        *data = piece_;
+        piece_ += *size;
+        left_ -= *size;
+        position_ += *size;
+        return SZ_OK;
+    }
+    // Decodes the open folder to its end, whose checks must pass, and closes it.
+    SRes End() {
+        SRes result = SZ_OK;
+        while (reader_) {
+            result = reader_->Next(&piece_, &left_);
+            if (result != SZ_OK || left_ == 0) break;
+        }
+        reader_.reset();
+        left_ = 0;
+        return result;
+    }
+
+private:
+    std::unique_ptr<BlockReader> reader_;
+    UInt32 folder_ = 0;
+    UInt64 position_ = 0;
+    const Byte* piece_ = nullptr;
+    size_t left_ = 0;
+};
+
+// Writes a file's `size` bytes as the folder's decoder hands them over, checking them against the
+// archive's checksum when it has one. Returns the decoder's error, kExtractOutputFailed, or SZ_ERROR_CRC.
+int WriteFromBlock(BlockCursor& block, HANDLE file, UInt64 size, const UInt32* crc) {
+    UInt32 sum = CRC_INIT_VAL;
+    while (size > 0) {
+        const Byte* data = nullptr;
+        size_t n = 0;
+        const SRes taken = block.Take(size, &data, &n);
+        if (taken != SZ_OK) return taken;
+        if (crc) sum = CrcUpdate(sum, data, n);
+        if (!WriteAllBytes(file, data, n)) return kExtractOutputFailed;
+        size -= n;
+    }
+    return crc && CRC_GET_DIGEST(sum) != *crc ? SZ_ERROR_CRC : SZ_OK;
+}
 
 bool IsDeviceName(std::wstring part) {
     const size_t dot = part.find(L'.');
@@ -172,6 +272,8 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     if (opened != SZ_OK) return opened;
     std::wstring lastFolder;
 
+    BlockCursor block;  // declared after the database: its decoding thread stops before the database goes
+
     for (UInt32 i = 0; i < db.Count(); ++i) {
         const std::wstring name = db.Name(i);
         if (!IsSafeEntryName(name)) {
@@ -180,14 +282,22 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             return kExtractUnsafeName;
         }
         std::wstring path = folder + L"\\" + name;
+        const bool isFolder = db.IsFolder(i);
+        const UInt32 source = isFolder ? ArchiveDatabase::kNoFolder : db.FolderOf(i);
+        const bool streamed = source != ArchiveDatabase::kNoFolder && db.Streams(source);
         const Byte* data = nullptr;
         size_t size = 0;
-        if (!db.IsFolder(i)) {
+        if (streamed) {
+            const SRes moved = block.MoveTo(db.Db(), source, db.OffsetInFolder(i), stream);
+            if (moved != SZ_OK) return moved;
+        } else if (source != ArchiveDatabase::kNoFolder) {
+            const SRes ended = block.End();  // the archive stream is the whole-block decoder's now
+            if (ended != SZ_OK) return ended;
             const SRes extracted = db.Extract(i, &data, &size);
             if (extracted != SZ_OK) return extracted;
         }
         CreateParentFolders(path, folder.size() + 1, lastFolder);
-        if (db.IsFolder(i)) {
+        if (isFolder) {
             ::CreateDirectoryW(path.c_str(), nullptr);
             continue;
         }
@@ -204,7 +314,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             if (decision == 1) {
                 TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls skipped, error %u\r\n", path.c_str(),
                           static_cast<unsigned>(error));
-                continue;
+                continue;  // a streamed folder's decoder passes over its bytes on the way to the next file
             }
             if (decision == 0) file = CreateOutput(path);
             if (!file) {
@@ -213,12 +323,16 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
                 return kExtractOutputFailed;
             }
         }
-        if (!WriteAllBytes(file.Get(), data, size)) {
-            TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
-                      static_cast<unsigned>(::GetLastError()));
+        UInt32 crc = 0;
+        const int written = streamed ? WriteFromBlock(block, file.Get(), db.Size(i), db.HasCrc(i, &crc) ? &crc : nullptr)
+                                     : (WriteAllBytes(file.Get(), data, size) ? SZ_OK : kExtractOutputFailed);
+        if (written != SZ_OK) {
+            if (written == kExtractOutputFailed)
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
+                          static_cast<unsigned>(::GetLastError()));
             file.Reset();
-            ::DeleteFileW(path.c_str());  // never leave a cut file looking complete
-            return kExtractOutputFailed;
+            ::DeleteFileW(path.c_str());  // never leave a cut or damaged file looking complete
+            return written;
         }
         FILETIME modified;
         if (db.ModifiedTime(i, &modified)) ::SetFileTime(file.Get(), nullptr, nullptr, &modified);
@@ -227,6 +341,8 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         if (db.Attributes(i, &attributes)) ::SetFileAttributesW(path.c_str(), attributes);
         if (callbacks_.onFile) callbacks_.onFile->Call(path);
     }
+    const SRes ended = block.End();  // the last folder's end is checked too
+    if (ended != SZ_OK) return ended;
     return kExtractOk;
 } catch (const std::bad_alloc&) {
     return SZ_ERROR_MEM;

@@ -1,0 +1,98 @@
+// The decoding thread and the buffers it fills.
+#include "blockreader.h"
+
+namespace orv {
+
+BlockReader::BlockReader() {
+    ::InitializeCriticalSection(&lock_);
+    ::InitializeConditionVariable(&changed_);
+}
+
+BlockReader::~BlockReader() {
+    Stop();
+    for (Byte* slot : slots_)
+        if (slot) ::HeapFree(::GetProcessHeap(), 0, slot);
+    ::DeleteCriticalSection(&lock_);
+}
+
+void BlockReader::Stop() {
+    if (!thread_) return;
+    ::EnterCriticalSection(&lock_);
+    stop_ = true;
+    ::LeaveCriticalSection(&lock_);
+    ::WakeAllConditionVariable(&changed_);
+    ::WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Reset();
+}
+
+SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stream) {
+    const SRes initialised = decoder_.Init(db, folder, stream);
+    if (initialised != SZ_OK) return initialised;
+    for (Byte*& slot : slots_) {
+        slot = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, kSlotSize));
+        if (!slot) return SZ_ERROR_MEM;
+    }
+    thread_.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    return thread_ ? SZ_OK : SZ_ERROR_THREAD;
+}
+
+DWORD WINAPI BlockReader::Run(void* self) {
+    static_cast<BlockReader*>(self)->Decode();
+    return 0;
+}
+
+void BlockReader::Decode() {
+    UInt64 delivered = 0;
+    SRes result = SZ_OK;
+    for (;;) {
+        ::EnterCriticalSection(&lock_);
+        while (filled_ == kSlots && !stop_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        const bool stop = stop_;
+        const unsigned slot = (first_ + filled_) % kSlots;
+        ::LeaveCriticalSection(&lock_);
+        if (stop) return;
+        if (delivered == decoder_.Size()) {
+            result = decoder_.Finish();
+            break;
+        }
+        size_t size = 0;
+        result = decoder_.Read(slots_[slot], kSlotSize, &size);
+        if (result == SZ_OK && size == 0) result = SZ_ERROR_DATA;  // nothing more before the folder's end
+        if (result != SZ_OK) break;
+        delivered += size;
+        ::EnterCriticalSection(&lock_);
+        sizes_[slot] = size;
+        ++filled_;
+        ::LeaveCriticalSection(&lock_);
+        ::WakeAllConditionVariable(&changed_);
+    }
+    ::EnterCriticalSection(&lock_);
+    ended_ = true;
+    result_ = result;
+    ::LeaveCriticalSection(&lock_);
+    ::WakeAllConditionVariable(&changed_);
+}
+
+SRes BlockReader::Next(const Byte** data, size_t* size) {
+    *size = 0;
+    ::EnterCriticalSection(&lock_);
+    if (holding_) {  // the writer is done with the slot it held
+        first_ = (first_ + 1) % kSlots;
+        --filled_;
+        holding_ = false;
+        ::WakeAllConditionVariable(&changed_);
+    }
+    while (filled_ == 0 && !ended_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    SRes result = SZ_OK;
+    if (filled_ > 0) {
+        *data = slots_[first_];
+        *size = sizes_[first_];
+        holding_ = true;
+    } else {
+        result = result_;
+    }
+    ::LeaveCriticalSection(&lock_);
+    return result;
+}
+
+}  // namespace orv

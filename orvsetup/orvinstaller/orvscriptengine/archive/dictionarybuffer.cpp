@@ -1,0 +1,89 @@
+// Heap or file-backed dictionary memory.
+#include "dictionarybuffer.h"
+
+#include <algorithm>
+#include <string>
+
+namespace orv {
+namespace {
+
+constexpr size_t kFileBackedFrom = 16u << 20;  // smaller dictionaries are not worth a file
+
+UniqueFileHandle CreateTemporaryFile() {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH) return UniqueFileHandle();
+    wchar_t path[MAX_PATH];
+    if (!::GetTempFileNameW(folder, L"orv", 0, path)) return UniqueFileHandle();
+    UniqueFileHandle file = CreateFileHandle(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
+    if (!file) ::DeleteFileW(path);
+    return file;
+}
+
+// Writes the file's pages once, so that the system holds them in its file cache: touching a page of the view
+// then only maps it, where a page of a file with nothing in it yet would first be found room for on disk.
+bool FillWithZeros(HANDLE file, size_t size) {
+    constexpr size_t kChunk = 1u << 20;
+    void* zeros = ::VirtualAlloc(nullptr, kChunk, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
+    if (!zeros) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        DWORD written = 0;
+        ok = ::WriteFile(file, zeros, static_cast<DWORD>(std::min(kChunk, size - done)), &written, nullptr) && written;
+        done += written;
+    }
+    ::VirtualFree(zeros, 0, MEM_RELEASE);
+    return ok;
+}
+
+}  // namespace
+
+DictionaryBuffer::~DictionaryBuffer() { Release(); }
+
+void DictionaryBuffer::Release() {
+    if (mapping_) {
+        if (data_) ::UnmapViewOfFile(data_);
+        mapping_.Reset();
+        file_.Reset();  // deleted on close
+    } else if (data_) {
+        ::HeapFree(::GetProcessHeap(), 0, data_);
+    }
+    data_ = nullptr;
+    size_ = 0;
+}
+
+bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
+    Release();
+    if (size == 0) size = 1;
+    if (mayUseFile && size >= kFileBackedFrom && !::GetEnvironmentVariableW(L"ORV_NOFILE", nullptr, 0)) {
+        file_ = CreateTemporaryFile();
+        if (file_ && FillWithZeros(file_.Get(), size)) {
+            const UInt64 wide = size;
+            mapping_.Reset(::CreateFileMappingW(file_.Get(), nullptr, PAGE_READWRITE, static_cast<DWORD>(wide >> 32),
+                                                static_cast<DWORD>(wide), nullptr));
+            if (mapping_) data_ = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size));
+            if (data_) {
+                size_ = size;
+                return true;
+            }
+            mapping_.Reset();
+        }
+        file_.Reset();
+    }
+    data_ = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, size));
+    size_ = data_ ? size : 0;
+    return data_ != nullptr;
+}
+
+bool DictionaryBuffer::Refresh() {
+    if (!mapping_ || !data_) return true;
+    // A second view first, so that a failure leaves the first one in place.
+    Byte* fresh = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size_));
+    if (!fresh) return false;
+    ::UnmapViewOfFile(data_);
+    data_ = fresh;
+    return true;
+}
+
+}  // namespace orv

@@ -1,0 +1,41 @@
+// The memory a stream decoder keeps its dictionary (the bytes a match may copy from) in.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "7zTypes.h"
+#include "utility/uniquehandle.h"
+
+namespace orv {
+
+// A small dictionary lives on the heap. A large one lives in a view of a temporary file that is mapped
+// afresh from time to time: its bytes stay in the file and the system's file cache, and only the pages
+// touched since the last mapping belong to the process. Without a temporary file it falls back to the heap.
+class DictionaryBuffer {
+public:
+    DictionaryBuffer() = default;
+    ~DictionaryBuffer();
+    DictionaryBuffer(const DictionaryBuffer&) = delete;
+    DictionaryBuffer& operator=(const DictionaryBuffer&) = delete;
+
+    // False when the memory cannot be had. `mayUseFile` lets a large dictionary go to a temporary file.
+    bool Allocate(size_t size, bool mayUseFile);
+    Byte* Data() const { return data_; }
+    size_t Size() const { return size_; }
+    // Gives up the pages touched so far, keeping their bytes; Data() may move. False when the view could not
+    // be mapped again (the old one is kept then, so nothing is lost).
+    bool Refresh();
+    bool InFile() const { return mapping_.Valid(); }
+
+private:
+    void Release();
+
+    Byte* data_ = nullptr;
+    size_t size_ = 0;
+    UniqueFileHandle file_;
+    UniqueHandle mapping_;
+};
+
+}  // namespace orv
