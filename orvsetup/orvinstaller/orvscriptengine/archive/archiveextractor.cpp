@@ -88,8 +88,8 @@ public:
     bool Streams(UInt32 folder) const {
         if (!FolderDecoder::Handles(db_, folder)) return false;
         if (!SzBitWithVals_Check(&db_.db.FolderCRCs, folder)) return true;
-        for (UInt32 i = db_.FolderToFile[folder]; i < db_.NumFiles && db_.FileToFolder[i] == folder; ++i)
-            if (!SzBitWithVals_Check(&db_.CRCs, i)) return false;
+        for (UInt32 i = db_.FolderToFile[folder]; i < db_.FolderToFile[folder + 1]; ++i)
+            if (db_.FileToFolder[i] == folder && !SzBitWithVals_Check(&db_.CRCs, i)) return false;
         return true;
     }
     // The entry's bytes inside the cached solid block (folders that are not streamed).
