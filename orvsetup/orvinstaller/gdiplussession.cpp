@@ -16,14 +16,20 @@ public:
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
 
+    // Any thread may start it: the start-up warm-up does so while the main thread runs the first hooks.
     bool Start() {
-        if (token_) return true;
-        Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
-        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
-        return token_ != 0;
+        ::AcquireSRWLockExclusive(&lock_);
+        if (!token_) {
+            Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
+            if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
+        }
+        const bool started = token_ != 0;
+        ::ReleaseSRWLockExclusive(&lock_);
+        return started;
     }
 
 private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
     ULONG_PTR token_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include "appinstance.h"
 #include "dialogsequence.h"
+#include "dialogwarmup.h"
 #include "gdiplussession.h"
 #include "layoutresource.h"
 #include "messageloop.h"
@@ -14,6 +15,7 @@
 #include "utility/trace.h"
 
 #include <exception>
+#include <memory>
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
@@ -37,6 +39,24 @@ RunMode DecideRunMode(lua_State* L) {
     mode.showFinish = GetGlobalFlag(L, "global_show_completewindow");
     TraceLine(mode.showFinish ? L"Completewindow==true ~!\r\n" : L"Completewindow==false ~!\r\n");
     return mode;
+}
+
+// A global as the scripts left it, read without running any metamethod of theirs.
+bool RawGlobalFlag(lua_State* L, const char* name) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+    lua_pushstring(L, name);
+    lua_rawget(L, -2);
+    const bool value = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 2);
+    return value;
+}
+
+// The dialog the run will most likely show first, judged as DecideRunMode will judge it once the first
+// hook has run (which may still change its mind); null when no window is expected.
+const wchar_t* LikelyFirstDialog(lua_State* L) {
+    const bool silent = RawGlobalFlag(L, "global_enable_ss_install") && RawGlobalFlag(L, "global_ss_install");
+    if (!silent) return L"InitDlg";
+    return RawGlobalFlag(L, "global_show_completewindow") ? L"CompleteDlg" : nullptr;
 }
 
 void StartCommonControls() {
@@ -109,6 +129,11 @@ int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
 
     ComInit com;
     if (FAILED(com.Result())) TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
+    // The first dialog's images are decoded while the first hook runs. Not sooner: under Wine the first
+    // COM call waits for the desktop process when none runs, and a second thread of ours loading
+    // libraries while that process starts was seen to make its start fail, and every window of ours too.
+    std::unique_ptr<DialogWarmUp> warmUp;
+    if (const wchar_t* dialog = LikelyFirstDialog(L)) warmUp = std::make_unique<DialogWarmUp>(instance, dialog);
     Module().Init(instance);
     auto endModule = MakeScopeExit([] { Module().Term(); });  // runs before COM is released
     return RunHooksAndDialogs(instance, L);

@@ -22,7 +22,7 @@ int CheckBoxUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
 int CheckBoxUIObjectImpl::Create(HWND owner, int left, int top, int right, int bottom, UINT resId,
                                  const wchar_t* resType) {
     RequireResource(resId);
-    image_ = std::make_unique<ImageObject>(resType, resId);
+    image_ = ImageObject::Load(resType, resId);
     owner_ = owner;
     rect_ = RECT{left, top, right, bottom};
     NoteChange();

@@ -19,7 +19,7 @@ ContainerUIObjectImpl::~ContainerUIObjectImpl() {
 
 int ContainerUIObjectImpl::Create(HWND owner, int left, int top, int right, int bottom, UINT resId,
                                   const wchar_t* resType) {
-    if (resId != 0) image_ = std::make_unique<ImageObject>(resType, resId);
+    if (resId != 0) image_ = ImageObject::Load(resType, resId);
     owner_ = owner;
     rect_ = RECT{left, top, right, bottom};
     NoteChange();

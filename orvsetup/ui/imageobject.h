@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include <memory>
+
 namespace ORVUE {
 
 class ImageObject : public Gdiplus::Bitmap {
@@ -14,6 +16,13 @@ public:
     // an invalid image whose draws fail quietly.
     ImageObject(const wchar_t* resType, UINT resId);
     ~ImageObject() override = default;
+
+    // The image another thread prepared for the resource (see PreparedImages), else one decoded now as
+    // the constructor does.
+    static std::unique_ptr<ImageObject> Load(const wchar_t* resType, UINT resId);
+    // Decodes without a trace or an exception: null when the resource is missing or no image, so that
+    // the object that needs it decodes it itself and reports the fault.
+    static std::unique_ptr<ImageObject> Prepare(const wchar_t* resType, UINT resId);
 
     UINT Width() { return GetWidth(); }
     UINT Height() { return GetHeight(); }

@@ -19,7 +19,7 @@ int PictureUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
 int PictureUIObjectImpl::Create(HWND owner, int left, int top, int right, int bottom, UINT resId,
                                 const wchar_t* resType) {
     RequireResource(resId);
-    image_ = std::make_unique<ImageObject>(resType, resId);
+    image_ = ImageObject::Load(resType, resId);
     owner_ = owner;
     SetRect(left, top, right, bottom);
     return 0;

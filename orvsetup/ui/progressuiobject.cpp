@@ -13,7 +13,7 @@ ProgressUIObjectImpl::~ProgressUIObjectImpl() = default;
 int ProgressUIObjectImpl::Create(HWND owner, int left, int top, int right, int bottom, UINT resId,
                                  const wchar_t* resType) {
     RequireResource(resId);
-    background_ = std::make_unique<ImageObject>(resType, resId);
+    background_ = ImageObject::Load(resType, resId);
     owner_ = owner;
     rect_ = RECT{left, top, right, bottom};
     NoteChange();
@@ -41,7 +41,7 @@ void ProgressUIObjectImpl::SetFront(const RECT& front, int spl, int spr) {
 }
 
 void ProgressUIObjectImpl::SetFrontImage(const wchar_t* resType, UINT resId) {
-    frontImage_ = std::make_unique<ImageObject>(resType, resId);
+    frontImage_ = ImageObject::Load(resType, resId);
     bodyCache_.reset();
     NoteChange();
 }

@@ -42,7 +42,7 @@ TextBoxUIObjectImpl::~TextBoxUIObjectImpl() {
 int TextBoxUIObjectImpl::Create(HWND owner, int left, int top, int right, int bottom, UINT resId,
                                 const wchar_t* resType) {
     if (LOWORD(resId) == 0) ThrowUIError(E_FAIL);
-    background_ = std::make_unique<ImageObject>(resType, resId);
+    background_ = ImageObject::Load(resType, resId);
     owner_ = owner;
     rect_ = RECT{left, top, right, bottom};
     return 0;
