@@ -1,6 +1,8 @@
 // Showing the dialogs one after the other, each in one turn of the main thread's message loop.
 #include "dialogsequence.h"
 
+#include <commctrl.h>
+
 #include "messageloop.h"
 #include "orvcompletedlg.h"
 #include "orvinitdlg.h"
@@ -11,14 +13,27 @@
 
 #include <cwchar>
 
+#define ORV_TRACE_SOURCE L"orvinstaller"
+
 namespace orv {
 namespace {
+
+// The common controls (the folder browser and message boxes use them) start after the first window is
+// shown: the first frame does not wait for them.
+void StartCommonControlsOnce() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    if (!::InitCommonControlsEx(&controls)) ORV_FAILURE_TRAILER(L"InitCommonControlsEx failed.", ::GetLastError());
+}
 
 // Creates and shows the dialog's window, then runs the loop until the dialog closes; 0 when the window
 // cannot be made.
 int ShowDialog(HINSTANCE instance, DialogHost& dialog, MessageLoop& loop) {
     if (!dialog.Create(instance)) return 0;
     ::ShowWindow(dialog.Window(), SW_SHOWNORMAL);
+    StartCommonControlsOnce();
     return loop.Run();
 }
 

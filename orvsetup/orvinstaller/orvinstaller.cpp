@@ -1,6 +1,5 @@
 // Entry procedure and the fixed run sequence: chunks, single instance, hooks, silent or dialog run.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <pugixml.hpp>
 
@@ -59,11 +58,6 @@ const wchar_t* LikelyFirstDialog(lua_State* L) {
     return RawGlobalFlag(L, "global_show_completewindow") ? L"CompleteDlg" : nullptr;
 }
 
-void StartCommonControls() {
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    if (!::InitCommonControlsEx(&controls)) ORV_FAILURE_TRAILER(L"InitCommonControlsEx failed.", ::GetLastError());
-}
-
 // Everything after the platform start; returns the exit code. A hook whose call fails without reaching
 // the error handler (out of memory, an error in a finaliser) ends the run like any other failure.
 int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
@@ -73,9 +67,9 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     pugi::xml_document layout;  // the dialogs keep pointers into it: it outlives them
     const bool needsLayout = !mode.silent || mode.showFinish;  // a silent run without the finish window never reads it
     if (needsLayout) {
-        // Only a run that shows a window pays for the drawing libraries; a silent one stays small.
+        // Only a run that shows a window pays for the drawing libraries; a silent one stays small. The
+        // common controls start once the first window is on screen (no control of theirs is in it).
         EnsureGdiplus();
-        StartCommonControls();
         if (mode.silent) TraceLine(L"SSInstall ~!\r\n");
         if (mode.showFinish) TraceLine(L"Completewindow ~!");
         if (!LoadLayoutDocument(instance, layout)) return kExitStopped;
