@@ -131,8 +131,12 @@ bool DialogHost::InFocusSet(UINT msg) const {
     return (msg >= WM_KEYFIRST && msg <= 0x109) || msg == ORVUE::ORVUM_CARETBLINK;
 }
 
-bool DialogHost::OnInitDialog() {
+void DialogHost::Show() {
+    ::ShowWindow(window_, SW_SHOWNORMAL);
     SetIcons();
+}
+
+bool DialogHost::OnInitDialog() {
     if (MessageLoop* loop = Module().GetMessageLoop()) {
         loop->AddMessageFilter(this);
         filterRegistered_ = true;

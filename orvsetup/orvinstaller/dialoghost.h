@@ -35,6 +35,8 @@ public:
     // tree cannot be built (the window is gone again then).
     bool Create(HINSTANCE instance);
     HWND Window() const { return window_; }
+    // Shows the window with its first frame, then gives it its icons (the frame does not wait for them).
+    void Show();
 
     // Queued messages before dispatch: keys go through, the caret-blink timer also blinks our caret,
     // everything else is offered to the dialog manager.

@@ -32,7 +32,7 @@ void StartCommonControlsOnce() {
 // cannot be made.
 int ShowDialog(HINSTANCE instance, DialogHost& dialog, MessageLoop& loop) {
     if (!dialog.Create(instance)) return 0;
-    ::ShowWindow(dialog.Window(), SW_SHOWNORMAL);
+    dialog.Show();
     StartCommonControlsOnce();
     return loop.Run();
 }
