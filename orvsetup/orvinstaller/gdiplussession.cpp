@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "utility/lockguard.h"
+
 namespace orv {
 namespace {
 
@@ -18,14 +20,12 @@ public:
 
     // Any thread may start it: the start-up warm-up does so while the main thread runs the first hooks.
     bool Start() {
-        ::AcquireSRWLockExclusive(&lock_);
+        ExclusiveGuard guard(lock_);
         if (!token_) {
             Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
             if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
         }
-        const bool started = token_ != 0;
-        ::ReleaseSRWLockExclusive(&lock_);
-        return started;
+        return token_ != 0;
     }
 
 private:

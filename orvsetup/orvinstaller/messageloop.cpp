@@ -3,21 +3,9 @@
 
 #include <algorithm>
 
+#include "utility/lockguard.h"
+
 namespace orv {
-namespace {
-
-class LockGuard {
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
-    ~LockGuard() { ::LeaveCriticalSection(&lock_); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& lock_;
-};
-
-}  // namespace
 
 void MessageLoop::AddMessageFilter(MessageFilter* filter) {
     if (filter && std::find(filters_.begin(), filters_.end(), filter) == filters_.end()) filters_.push_back(filter);
@@ -54,30 +42,30 @@ AppModule::AppModule() { ::InitializeCriticalSection(&lock_); }
 AppModule::~AppModule() { ::DeleteCriticalSection(&lock_); }
 
 void AppModule::Init(HINSTANCE instance) {
-    LockGuard guard(lock_);
+    CriticalSectionGuard guard(lock_);
     instance_ = instance;
     initialised_ = true;
 }
 
 void AppModule::Term() {
-    LockGuard guard(lock_);
+    CriticalSectionGuard guard(lock_);
     loops_.clear();
     initialised_ = false;
 }
 
 bool AppModule::AddMessageLoop(MessageLoop* loop) {
-    LockGuard guard(lock_);
+    CriticalSectionGuard guard(lock_);
     if (!initialised_ || !loop) return false;
     return loops_.emplace(::GetCurrentThreadId(), loop).second;
 }
 
 bool AppModule::RemoveMessageLoop() {
-    LockGuard guard(lock_);
+    CriticalSectionGuard guard(lock_);
     return loops_.erase(::GetCurrentThreadId()) > 0;
 }
 
 MessageLoop* AppModule::GetMessageLoop(DWORD threadId) const {
-    LockGuard guard(lock_);
+    CriticalSectionGuard guard(lock_);
     const auto it = loops_.find(threadId);
     return it == loops_.end() ? nullptr : it->second;
 }

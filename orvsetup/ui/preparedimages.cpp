@@ -1,22 +1,12 @@
 // The store of skin images decoded ahead of need: one lock, one condition, a plan and the ready images.
 #include "ui/preparedimages.h"
 
+#include "utility/lockguard.h"
+
 namespace ORVUE {
 namespace {
 
 PreparedImages* g_current = nullptr;
-
-// Holds the store's lock for one scope.
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 }  // namespace
 
@@ -29,7 +19,7 @@ PreparedImages::Key PreparedImages::MakeKey(const wchar_t* resType, UINT resId) 
 
 void PreparedImages::Plan(const std::vector<Key>& keys) {
     {
-        ExclusiveLock guard(lock_);
+        orv::ExclusiveGuard guard(lock_);
         for (const Key& key : keys) pending_.emplace(key, 0);
         planned_ = true;
     }
@@ -38,7 +28,7 @@ void PreparedImages::Plan(const std::vector<Key>& keys) {
 
 void PreparedImages::Put(const Key& key, std::unique_ptr<ImageObject> image) {
     {
-        ExclusiveLock guard(lock_);
+        orv::ExclusiveGuard guard(lock_);
         const auto found = pending_.find(key);
         if (found != pending_.end()) pending_.erase(found);
         if (image) ready_.emplace(key, std::move(image));
@@ -48,7 +38,7 @@ void PreparedImages::Put(const Key& key, std::unique_ptr<ImageObject> image) {
 
 void PreparedImages::Finish() {
     {
-        ExclusiveLock guard(lock_);
+        orv::ExclusiveGuard guard(lock_);
         finished_ = true;
         pending_.clear();
     }
@@ -62,7 +52,7 @@ bool PreparedImages::StillToCome(const Key& key) const {
 
 std::unique_ptr<ImageObject> PreparedImages::Take(const wchar_t* resType, UINT resId) {
     const Key key = MakeKey(resType, resId);
-    ExclusiveLock guard(lock_);
+    orv::ExclusiveGuard guard(lock_);
     for (;;) {
         const auto found = ready_.find(key);
         if (found != ready_.end()) {
