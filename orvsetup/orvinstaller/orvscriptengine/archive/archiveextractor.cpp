@@ -12,6 +12,7 @@
 #include "7zCrc.h"
 #include "archivestreams.h"
 #include "blockreader.h"
+#include "decoderheap.h"
 #include "../scriptcallback.h"
 #include "utility/fileio.h"
 #include "utility/trace.h"
@@ -19,13 +20,6 @@
 
 namespace orv {
 namespace {
-
-void* HeapAllocate(ISzAllocPtr, size_t size) { return size ? ::HeapAlloc(::GetProcessHeap(), 0, size) : nullptr; }
-void HeapRelease(ISzAllocPtr, void* address) {
-    if (address) ::HeapFree(::GetProcessHeap(), 0, address);
-}
-const ISzAlloc kHeap = {HeapAllocate, HeapRelease};  // database and decoded data
-const ISzAlloc kTempHeap = {HeapAllocate, HeapRelease};
 
 constexpr size_t kLookBufferSize = 1 << 18;
 
@@ -36,19 +30,19 @@ public:
         SzArEx_Init(&db_);
         LookToRead2_CreateVTable(&look_, False);
         look_.realStream = stream;
-        look_.buf = static_cast<Byte*>(ISzAlloc_Alloc(&kHeap, kLookBufferSize));
+        look_.buf = static_cast<Byte*>(ISzAlloc_Alloc(&kDecoderHeap, kLookBufferSize));
         look_.bufSize = look_.buf ? kLookBufferSize : 0;
         LookToRead2_INIT(&look_);
     }
     ~ArchiveDatabase() {
-        ISzAlloc_Free(&kHeap, block_);
-        SzArEx_Free(&db_, &kHeap);
-        ISzAlloc_Free(&kHeap, look_.buf);
+        ISzAlloc_Free(&kDecoderHeap, block_);
+        SzArEx_Free(&db_, &kDecoderHeap);
+        ISzAlloc_Free(&kDecoderHeap, look_.buf);
     }
     ArchiveDatabase(const ArchiveDatabase&) = delete;
     ArchiveDatabase& operator=(const ArchiveDatabase&) = delete;
 
-    SRes Open() { return look_.buf ? SzArEx_Open(&db_, &look_.vt, &kHeap, &kTempHeap) : SZ_ERROR_MEM; }
+    SRes Open() { return look_.buf ? SzArEx_Open(&db_, &look_.vt, &kDecoderHeap, &kDecoderHeap) : SZ_ERROR_MEM; }
     UInt32 Count() const { return db_.NumFiles; }
     bool IsFolder(UInt32 i) const { return SzArEx_IsDir(&db_, i); }
     std::wstring Name(UInt32 i) const {
@@ -96,7 +90,7 @@ public:
     SRes Extract(UInt32 i, const Byte** data, size_t* size) {
         size_t offset = 0;
         const SRes result = SzArEx_Extract(&db_, &look_.vt, i, &blockIndex_, &block_, &blockSize_, &offset, size,
-                                           &kHeap, &kTempHeap);
+                                           &kDecoderHeap, &kDecoderHeap);
         *data = block_ ? block_ + offset : nullptr;
         return result;
     }

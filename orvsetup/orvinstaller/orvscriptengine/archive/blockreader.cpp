@@ -1,6 +1,9 @@
 // The decoding thread and the buffers it fills.
 #include "blockreader.h"
 
+#include "decoderheap.h"
+#include "utility/lockguard.h"
+
 namespace orv {
 
 BlockReader::BlockReader() {
@@ -10,16 +13,16 @@ BlockReader::BlockReader() {
 
 BlockReader::~BlockReader() {
     Stop();
-    for (Byte* slot : slots_)
-        if (slot) ::HeapFree(::GetProcessHeap(), 0, slot);
+    for (Byte* slot : slots_) FreeDecoderBytes(slot);
     ::DeleteCriticalSection(&lock_);
 }
 
 void BlockReader::Stop() {
     if (!thread_) return;
-    ::EnterCriticalSection(&lock_);
-    stop_ = true;
-    ::LeaveCriticalSection(&lock_);
+    {
+        CriticalSectionGuard guard(lock_);
+        stop_ = true;
+    }
     ::WakeAllConditionVariable(&changed_);
     ::WaitForSingleObject(thread_.Get(), INFINITE);
     thread_.Reset();
@@ -29,7 +32,7 @@ SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr strea
     const SRes initialised = decoder_.Init(db, folder, stream);
     if (initialised != SZ_OK) return initialised;
     for (Byte*& slot : slots_) {
-        slot = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, kSlotSize));
+        slot = AllocateDecoderBytes(kSlotSize);
         if (!slot) return SZ_ERROR_MEM;
     }
     thread_.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
@@ -42,16 +45,16 @@ DWORD WINAPI BlockReader::Run(void* self) {
 }
 
 void BlockReader::Decode() {
-    UInt64 delivered = 0;
     SRes result = SZ_OK;
     for (;;) {
-        ::EnterCriticalSection(&lock_);
-        while (filled_ == kSlots && !stop_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-        const bool stop = stop_;
-        const unsigned slot = (first_ + filled_) % kSlots;
-        ::LeaveCriticalSection(&lock_);
-        if (stop) return;
-        if (delivered == decoder_.Size()) {
+        unsigned slot = 0;
+        {
+            CriticalSectionGuard guard(lock_);
+            while (filled_ == kSlots && !stop_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+            if (stop_) return;
+            slot = (first_ + filled_) % kSlots;
+        }
+        if (decoder_.AllDelivered()) {
             result = decoder_.Finish();
             break;
         }
@@ -59,23 +62,24 @@ void BlockReader::Decode() {
         result = decoder_.Read(slots_[slot], kSlotSize, &size);
         if (result == SZ_OK && size == 0) result = SZ_ERROR_DATA;  // nothing more before the folder's end
         if (result != SZ_OK) break;
-        delivered += size;
-        ::EnterCriticalSection(&lock_);
-        sizes_[slot] = size;
-        ++filled_;
-        ::LeaveCriticalSection(&lock_);
+        {
+            CriticalSectionGuard guard(lock_);
+            sizes_[slot] = size;
+            ++filled_;
+        }
         ::WakeAllConditionVariable(&changed_);
     }
-    ::EnterCriticalSection(&lock_);
-    ended_ = true;
-    result_ = result;
-    ::LeaveCriticalSection(&lock_);
+    {
+        CriticalSectionGuard guard(lock_);
+        ended_ = true;
+        result_ = result;
+    }
     ::WakeAllConditionVariable(&changed_);
 }
 
 SRes BlockReader::Next(const Byte** data, size_t* size) {
     *size = 0;
-    ::EnterCriticalSection(&lock_);
+    CriticalSectionGuard guard(lock_);
     if (holding_) {  // the writer is done with the slot it held
         first_ = (first_ + 1) % kSlots;
         --filled_;
@@ -83,16 +87,11 @@ SRes BlockReader::Next(const Byte** data, size_t* size) {
         ::WakeAllConditionVariable(&changed_);
     }
     while (filled_ == 0 && !ended_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-    SRes result = SZ_OK;
-    if (filled_ > 0) {
-        *data = slots_[first_];
-        *size = sizes_[first_];
-        holding_ = true;
-    } else {
-        result = result_;
-    }
-    ::LeaveCriticalSection(&lock_);
-    return result;
+    if (filled_ == 0) return result_;  // the end, or the decoder's error
+    *data = slots_[first_];
+    *size = sizes_[first_];
+    holding_ = true;
+    return SZ_OK;
 }
 
 }  // namespace orv

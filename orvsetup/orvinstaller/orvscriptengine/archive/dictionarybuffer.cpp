@@ -1,6 +1,8 @@
 // Heap or file-backed dictionary memory.
 #include "dictionarybuffer.h"
 
+#include "decoderheap.h"
+
 #include <algorithm>
 #include <string>
 
@@ -47,7 +49,7 @@ void DictionaryBuffer::Release() {
         mapping_.Reset();
         file_.Reset();  // deleted on close
     } else if (data_) {
-        ::HeapFree(::GetProcessHeap(), 0, data_);
+        FreeDecoderBytes(data_);
     }
     data_ = nullptr;
     size_ = 0;
@@ -71,7 +73,7 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
         }
         file_.Reset();
     }
-    data_ = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, size));
+    data_ = AllocateDecoderBytes(size);
     size_ = data_ ? size : 0;
     return data_ != nullptr;
 }

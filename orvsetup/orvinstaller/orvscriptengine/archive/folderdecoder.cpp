@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Bra.h"
+#include "decoderheap.h"
 
 namespace orv {
 namespace {
@@ -23,12 +24,6 @@ constexpr size_t kMainPiece = 1u << 18;   // decoded bytes handed to the BCJ2 fi
 constexpr size_t kWordBuffer = 1u << 16;  // call and jump words handed on at a time
 constexpr size_t kRefreshEvery = 8u << 20;  // decoded bytes between two fresh views of a file-backed dictionary
 constexpr UInt64 kSmallestDictionary = 1u << 12;  // what the LZMA decoder works with at least  // decoded bytes between two fresh views of a file-backed dictionary
-
-void* Allocate(ISzAllocPtr, size_t size) { return size ? ::HeapAlloc(::GetProcessHeap(), 0, size) : nullptr; }
-void Free(ISzAllocPtr, void* address) {
-    if (address) ::HeapFree(::GetProcessHeap(), 0, address);
-}
-const ISzAlloc kAlloc = {Allocate, Free};
 
 bool IsMainMethod(const CSzCoderInfo& coder) {
     return coder.NumStreams == 1 &&
@@ -59,16 +54,14 @@ UInt64 DictionarySize(UInt64 method, const Byte* props, unsigned propsSize) {
 
 // ------------------------------------------------------------------------------------------ PackReader
 
-PackReader::~PackReader() {
-    if (buffer_) ::HeapFree(::GetProcessHeap(), 0, buffer_);
-}
+PackReader::~PackReader() { FreeDecoderBytes(buffer_); }
 
 bool PackReader::Init(ISeekInStreamPtr stream, UInt64 offset, UInt64 size, size_t bufferSize) {
     stream_ = stream;
     position_ = offset;
     left_ = size;
     bufferSize_ = static_cast<size_t>(std::min<UInt64>(bufferSize, std::max<UInt64>(size, 1)));
-    buffer_ = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, bufferSize_));
+    buffer_ = AllocateDecoderBytes(bufferSize_);
     current_ = end_ = buffer_;
     return buffer_ != nullptr;
 }
@@ -103,8 +96,8 @@ CoderStream::CoderStream() {
 
 CoderStream::~CoderStream() {
     // The dictionary is ours: the decoders only free their probabilities.
-    LzmaDec_FreeProbs(&lzma_, &kAlloc);
-    Lzma2Dec_FreeProbs(&lzma2_, &kAlloc);
+    LzmaDec_FreeProbs(&lzma_, &kDecoderHeap);
+    Lzma2Dec_FreeProbs(&lzma2_, &kDecoderHeap);
 }
 
 SRes CoderStream::Init(const CSzCoderInfo& coder, const Byte* props, UInt64 unpackSize, PackReader* input,
@@ -122,11 +115,11 @@ SRes CoderStream::Init(const CSzCoderInfo& coder, const Byte* props, UInt64 unpa
     if (size != static_cast<size_t>(size)) return SZ_ERROR_MEM;
     if (coder.MethodID == kMethodLzma2) {
         method_ = kLzma2;
-        const SRes allocated = Lzma2Dec_AllocateProbs(&lzma2_, props[0], &kAlloc);
+        const SRes allocated = Lzma2Dec_AllocateProbs(&lzma2_, props[0], &kDecoderHeap);
         if (allocated != SZ_OK) return allocated;
     } else {
         method_ = kLzma;
-        const SRes allocated = LzmaDec_AllocateProbs(&lzma_, props, coder.PropsSize, &kAlloc);
+        const SRes allocated = LzmaDec_AllocateProbs(&lzma_, props, coder.PropsSize, &kDecoderHeap);
         if (allocated != SZ_OK) return allocated;
     }
     if (!dictionary_.Allocate(static_cast<size_t>(size), large)) return SZ_ERROR_MEM;
@@ -238,8 +231,7 @@ bool FolderDecoder::Handles(const CSzArEx& db, UInt32 folder) {
 }
 
 FolderDecoder::~FolderDecoder() {
-    for (Words& w : words_)
-        if (w.buffer) ::HeapFree(::GetProcessHeap(), 0, w.buffer);
+    for (Words& w : words_) FreeDecoderBytes(w.buffer);
 }
 
 SRes FolderDecoder::Init(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stream) {
@@ -277,7 +269,7 @@ SRes FolderDecoder::Init(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stre
     if (result == SZ_OK) result = coder(jump_, 0, 3, false);
     if (result != SZ_OK) return result;
     for (Words& w : words_) {
-        w.buffer = static_cast<Byte*>(::HeapAlloc(::GetProcessHeap(), 0, kWordBuffer));
+        w.buffer = AllocateDecoderBytes(kWordBuffer);
         if (!w.buffer) return SZ_ERROR_MEM;
     }
     Bcj2Dec_Init(&bcj2_);

@@ -80,7 +80,7 @@ public:
     FolderDecoder& operator=(const FolderDecoder&) = delete;
 
     SRes Init(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stream);
-    UInt64 Size() const { return size_; }
+    bool AllDelivered() const { return delivered_ == size_; }
     // Up to `capacity` (at least 64) next bytes into `dest`; *size is 0 only after the last byte.
     SRes Read(Byte* dest, size_t capacity, size_t* size);
     // After the last byte: every input was used up exactly.
