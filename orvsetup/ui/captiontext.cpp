@@ -86,7 +86,7 @@ void CaptionText::Render(Gdiplus::Graphics& target) {
     const int width = static_cast<int>(std::ceil(box.Width)) + 2 * kMargin;
     const int height = static_cast<int>(std::ceil(box.Height)) + 2 * kMargin;
     if (width > kMaxRenderedSide || height > kMaxRenderedSide) return;
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    auto bitmap = std::make_unique<ImageObject>(width, height);
     if (bitmap->GetLastStatus() != Gdiplus::Ok) return;
     bitmap->SetResolution(dpiX_, dpiY_);
     Gdiplus::Graphics graphics(bitmap.get());
@@ -103,8 +103,7 @@ void CaptionText::Paint(Gdiplus::Graphics& graphics, int x, int y) {
     TextHintScope hint(graphics, Gdiplus::TextRenderingHintClearTypeGridFit);
     if (rendered_) {
         const INT width = static_cast<INT>(rendered_->GetWidth()), height = static_cast<INT>(rendered_->GetHeight());
-        graphics.DrawImage(rendered_.get(), Gdiplus::Rect(x - kMargin, y - kMargin, width, height), 0, 0, width, height,
-                           Gdiplus::UnitPixel);
+        DrawImagePart(graphics, rendered_.get(), x - kMargin, y - kMargin, 0, 0, width, height);
         return;
     }
     graphics.DrawString(text_.c_str(), static_cast<int>(text_.size()), font_.get(),

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/imageobject.h"
+
 namespace ORVUE {
 
 // Text drawn at a point, never wrapped or aligned. Drawing text is the dearest part of a repaint, so the
@@ -38,7 +40,7 @@ private:
     std::wstring text_;
     std::unique_ptr<Gdiplus::Font> font_;
     std::unique_ptr<Gdiplus::SolidBrush> brush_;
-    std::unique_ptr<Gdiplus::Bitmap> rendered_;  // null: draw the string directly
+    std::unique_ptr<ImageObject> rendered_;  // null: draw the string directly
     bool stale_ = true;
     Gdiplus::REAL dpiX_ = 0, dpiY_ = 0;
 };

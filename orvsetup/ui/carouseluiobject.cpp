@@ -29,9 +29,9 @@ inline uint32_t Over(uint32_t under, uint32_t over, uint32_t weight) {
 
 // The two frames blended by the program itself: GDI+ draws with a colour matrix several times slower
 // than it copies one finished picture.
-Gdiplus::Bitmap* CarouselUIObjectImpl::CrossFade(ImageObject* strip, int current, int next, int width, int height) {
+ImageObject* CarouselUIObjectImpl::CrossFade(ImageObject* strip, int current, int next, int width, int height) {
     if (!fade_ || static_cast<int>(fade_->GetWidth()) != width || static_cast<int>(fade_->GetHeight()) != height) {
-        fade_ = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+        fade_ = std::make_unique<ImageObject>(width, height);
         if (fade_->GetLastStatus() != Gdiplus::Ok) {
             fade_.reset();
             return nullptr;
@@ -138,7 +138,7 @@ int CarouselUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     const int current = frame_ % count;
     const int width = RectWidth(rect), height = RectHeight(rect);
     if (alpha_ < 1.0f) {
-        if (Gdiplus::Bitmap* blended = CrossFade(strip, current, (current + 1) % count, width, height)) {
+        if (ImageObject* blended = CrossFade(strip, current, (current + 1) % count, width, height)) {
             DrawImagePart(graphics, blended, rect.left, rect.top, 0, 0, width, height);
             return 0;
         }

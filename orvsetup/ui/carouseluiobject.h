@@ -36,7 +36,7 @@ private:
     void RequestTimer(WORD timerId, UINT interval);
     void KillTimer(WORD timerId);
     void FadeTick();
-    Gdiplus::Bitmap* CrossFade(ImageObject* strip, int current, int next, int width, int height);
+    ImageObject* CrossFade(ImageObject* strip, int current, int next, int width, int height);
 
     int frameCount_ = 0;
     int frame_ = 0;
@@ -47,7 +47,7 @@ private:
     WORD slideTimerId_;
     WORD fadeTimerId_;
     BOOL playing_ = FALSE;
-    std::unique_ptr<Gdiplus::Bitmap> fade_;  // the picture of the last cross-fade, reused
+    std::unique_ptr<ImageObject> fade_;  // the picture of the last cross-fade, reused
 };
 
 }  // namespace ORVUE

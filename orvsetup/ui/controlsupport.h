@@ -2,6 +2,7 @@
 // that keep a graphics' drawing modes.
 #pragma once
 
+#include "ui/imageobject.h"
 #include "ui/orvbaseanimationobject.h"
 #include "ui/orvbaseuiobject.h"
 
@@ -32,10 +33,15 @@ inline int RectHeight(const RECT& rect) { return rect.bottom - rect.top; }
 // same pixels.
 void DrawImagePart(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int left, int top, int x, int y, int width,
                    int height);
+// The same for a skin image on a painting surface's graphics: GDI blends the image's section onto the
+// surface's DC inside the graphics' clip (or copies it, when the compositing mode is source copy), many
+// times faster under Wine than GDI+ drawing a bitmap that has no section. Any other graphics gets GDI+.
+void DrawImagePart(Gdiplus::Graphics& graphics, ImageObject* image, int left, int top, int x, int y, int width,
+                   int height);
 
 // Draws frame `frame` of a strip 1:1 into `dest`: frame i is the source rectangle (i x W, 0, W, H) of the
 // size of `dest`. An empty `dest` or a missing strip draws nothing.
-void DrawStripFrame(Gdiplus::Graphics& graphics, Gdiplus::Image* strip, int frame, const RECT& dest);
+void DrawStripFrame(Gdiplus::Graphics& graphics, ImageObject* strip, int frame, const RECT& dest);
 
 // Sets an interpolation mode for one scope and puts the previous one back.
 class InterpolationScope {

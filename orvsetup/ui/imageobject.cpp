@@ -73,14 +73,18 @@ std::unique_ptr<ImageObject> ImageObject::Prepare(const wchar_t* resType, UINT r
     return image;
 }
 
-ImageObject::ImageObject(Gdiplus::Bitmap* decodedRaw)
-    : Gdiplus::Bitmap(static_cast<INT>(decodedRaw->GetWidth()), static_cast<INT>(decodedRaw->GetHeight()),
-                      PixelFormat32bppPARGB) {
-    std::unique_ptr<Gdiplus::Bitmap> decoded(decodedRaw);
-    if (GetLastStatus() != Gdiplus::Ok) return;  // nothing decoded: an image whose draws fail
+ImageObject::ImageObject(Gdiplus::Bitmap* decoded)
+    : ImageObject(std::unique_ptr<Gdiplus::Bitmap>(decoded), static_cast<int>(decoded->GetWidth()),
+                  static_cast<int>(decoded->GetHeight())) {}
+
+// GDI+ keeps its bitmap over the section's pixels (or, without a section, over pixels of its own).
+ImageObject::ImageObject(std::unique_ptr<Gdiplus::Bitmap> decoded, int width, int height)
+    : ImagePixels(width, height),
+      Gdiplus::Bitmap(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(Bits())) {
+    if (GetLastStatus() != Gdiplus::Ok || !decoded) return;  // nothing decoded: an image whose draws fail
     // The decoder's pixels are converted straight into this bitmap's own: no drawing, so no device
     // context, and one pass over the pixels.
-    Gdiplus::Rect all(0, 0, static_cast<INT>(GetWidth()), static_cast<INT>(GetHeight()));
+    Gdiplus::Rect all(0, 0, width, height);
     Gdiplus::BitmapData own;
     if (LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB, &own) != Gdiplus::Ok) return;
     Gdiplus::BitmapData converted = own;
@@ -89,6 +93,32 @@ ImageObject::ImageObject(Gdiplus::Bitmap* decodedRaw)
         decoded->UnlockBits(&converted);
     }
     UnlockBits(&own);
+}
+
+ImageObject::ImageObject(int width, int height) : ImageObject(nullptr, width, height) {}
+
+ImagePixels::ImagePixels(int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as GDI+ lays out its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    orv::UniqueGdiObject dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    orv::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    if (!dib || !dc || !bits) return;
+    previous_ = ::SelectObject(dc.Get(), dib.Get());
+    if (!previous_) return;
+    dib_ = std::move(dib);
+    dc_ = std::move(dc);
+    bits_ = static_cast<uint32_t*>(bits);  // a new section is all zeros: transparent
+}
+
+ImagePixels::~ImagePixels() {
+    if (previous_) ::SelectObject(dc_.Get(), previous_);
 }
 
 }  // namespace ORVUE

@@ -1,11 +1,25 @@
 // Painting surfaces over DIB sections, and saving them as PNG files.
 #include "ui/paintsurface.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
+#include "utility/lockguard.h"
+
 namespace ORVUE {
 namespace {
+
+// Every live surface's graphics with its DC; surfaces are few and short lists are searched fast.
+struct SurfaceDc {
+    const Gdiplus::Graphics* graphics;
+    HDC dc;
+};
+SRWLOCK g_surfacesLock = SRWLOCK_INIT;
+std::vector<SurfaceDc>& Surfaces() {
+    static auto* surfaces = new std::vector<SurfaceDc>;  // never destroyed: surfaces may outlive statics
+    return *surfaces;
+}
 
 bool PngEncoder(CLSID* clsid) {
     UINT count = 0, size = 0;
@@ -48,10 +62,22 @@ PaintSurface::PaintSurface(int width, int height, bool onBits) : width_(width), 
         // times faster under Wine than its own blending into a bitmap over the same pixels.
         graphics_ = std::make_unique<Gdiplus::Graphics>(dc_);
     }
-    if (graphics_->GetLastStatus() != Gdiplus::Ok) graphics_.reset();
+    if (graphics_->GetLastStatus() != Gdiplus::Ok) {
+        graphics_.reset();
+        return;
+    }
+    orv::ExclusiveGuard guard(g_surfacesLock);
+    Surfaces().push_back({graphics_.get(), dc_});
 }
 
 PaintSurface::~PaintSurface() {
+    if (graphics_) {
+        orv::ExclusiveGuard guard(g_surfacesLock);
+        auto& surfaces = Surfaces();
+        surfaces.erase(std::remove_if(surfaces.begin(), surfaces.end(),
+                                      [this](const SurfaceDc& entry) { return entry.graphics == graphics_.get(); }),
+                       surfaces.end());
+    }
     graphics_.reset();
     wrapper_.reset();
     if (previous_) ::SelectObject(dc_, previous_);
@@ -62,6 +88,14 @@ PaintSurface::~PaintSurface() {
 void PaintSurface::Fill(uint32_t argb) {
     if (!bits_) return;
     for (int i = 0; i < width_ * height_; ++i) bits_[i] = argb;
+}
+
+HDC PaintSurface::DcOf(const Gdiplus::Graphics& graphics) {
+    orv::ExclusiveGuard guard(g_surfacesLock);
+    for (const SurfaceDc& entry : Surfaces()) {
+        if (entry.graphics == &graphics) return entry.dc;
+    }
+    return nullptr;
 }
 
 bool PaintSurface::SavePng(const wchar_t* path) const {

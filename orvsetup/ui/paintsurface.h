@@ -31,6 +31,10 @@ public:
     // Writes the picture as a PNG file.
     bool SavePng(const wchar_t* path) const;
 
+    // The DC over the pixels a surface's graphics draws into; null for a graphics that is no surface's
+    // (one over a GDI+ bitmap of its own, say), which only GDI+ may draw with.
+    static HDC DcOf(const Gdiplus::Graphics& graphics);
+
 private:
     int width_, height_;
     HDC dc_ = nullptr;

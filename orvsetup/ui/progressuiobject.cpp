@@ -61,12 +61,12 @@ int ProgressUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
 
 // The stretched middle of the front image for the current position, made once per position: stretching
 // with high-quality interpolation on every repaint would cost more than all other drawing of a dialog.
-Gdiplus::Bitmap* ProgressUIObjectImpl::FilledBody(float filled, int height) {
+ImageObject* ProgressUIObjectImpl::FilledBody(float filled, int height) {
     if (bodyCache_ && bodyCachePos_ == pos_ && static_cast<int>(bodyCache_->GetHeight()) == height) return bodyCache_.get();
     bodyCache_.reset();
     ImageObject* image = frontImage_.get();
     const int width = static_cast<int>(std::ceil(filled));
-    auto body = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    auto body = std::make_unique<ImageObject>(width, height);
     if (body->GetLastStatus() != Gdiplus::Ok) return nullptr;
     {
         Gdiplus::Graphics canvas(body.get());
@@ -92,11 +92,9 @@ void ProgressUIObjectImpl::PaintFront(Gdiplus::Graphics& graphics) {
     const float filled = static_cast<float>((frontWidth - spl_ - spr_) / 100.0 * pos_);
     const REAL bodyLeft = static_cast<REAL>(front_.left + spl_);
     if (filled > 0) {
-        Gdiplus::Bitmap* body = FilledBody(filled, frontHeight);
-        if (body) {
-            graphics.DrawImage(body, Gdiplus::Rect(front_.left + spl_, front_.top, static_cast<INT>(body->GetWidth()),
-                                                   frontHeight),
-                               0, 0, static_cast<INT>(body->GetWidth()), frontHeight, Gdiplus::UnitPixel);
+        if (ImageObject* body = FilledBody(filled, frontHeight)) {
+            DrawImagePart(graphics, body, front_.left + spl_, front_.top, 0, 0, static_cast<int>(body->GetWidth()),
+                          frontHeight);
         }
     }
     const int capLeft = static_cast<int>(filled + bodyLeft - 1.0);

@@ -54,13 +54,13 @@ private:
         return 0;
     }
     void PaintFront(Gdiplus::Graphics& graphics);
-    Gdiplus::Bitmap* FilledBody(float filled, int height);
+    ImageObject* FilledBody(float filled, int height);
 
     RECT rect_ = {};
     RECT front_ = {};
     std::unique_ptr<ImageObject> background_;
     std::unique_ptr<ImageObject> frontImage_;
-    std::unique_ptr<Gdiplus::Bitmap> bodyCache_;  // the stretched middle at bodyCachePos_
+    std::unique_ptr<ImageObject> bodyCache_;  // the stretched middle at bodyCachePos_
     int bodyCachePos_ = -1;
     HWND owner_ = nullptr;
     BOOL visible_ = TRUE;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "ui/controlsupport.h"
 #include "ui/textboxuiobject.h"
 #include "ui/txtwinhost.h"
 #include "utility/scopeguard.h"
@@ -93,8 +94,7 @@ bool AnyOpaque(const uint32_t* pixels, size_t count) {
 int TextBoxUIObjectImpl::Paint(Gdiplus::Graphics& graphics) {
     if (!visible_ || !hostCreated_) return 0;
     const int width = rect_.right - rect_.left, height = rect_.bottom - rect_.top;
-    graphics.DrawImage(background_.get(), Gdiplus::Rect(rect_.left, rect_.top, width, height), state_ * width, 0,
-                       width, height, Gdiplus::UnitPixel);
+    DrawImagePart(graphics, background_.get(), rect_.left, rect_.top, state_ * width, 0, width, height);
     const RECT text = host_->TextRect();
     if (text.right <= text.left || text.bottom <= text.top) return 0;
     if (!DrawTextOverDc(graphics, text)) DrawTextAsImage(graphics, text);

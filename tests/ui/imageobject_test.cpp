@@ -1,7 +1,9 @@
 // Skin images from the program's resources.
 #include <gtest/gtest.h>
 
+#include "ui/controlsupport.h"
 #include "ui/imageobject.h"
+#include "ui/paintsurface.h"
 #include "ui/preparedimages.h"
 #include "ui/uierror.h"
 #include "uitest.h"
@@ -86,6 +88,42 @@ TEST(ImageObject, PixelsAreThoseGdiplusDraws) {
     }
     EXPECT_FALSE(ORVUE::ImageObject::Prepare(L"PNG", 4242));  // missing: left to the object that needs it
     EXPECT_FALSE(ORVUE::ImageObject::Prepare(L"PNG", kNotAnImage));
+}
+
+// A skin image on a surface is blended by GDI, which knows nothing of the graphics' clip and modes: the
+// part drawn keeps to the clip, a source-copy graphics replaces what is under it, and a graphics of no
+// surface is drawn on by GDI+ alike.
+TEST(ImageObject, DrawnPartsKeepTheClipAndTheCompositingMode) {
+    ORVUE::ImageObject strip(L"PNG", kStrip4);
+    ORVUE::ImageObject clear(20, 20);
+    for (bool onBits : {false, true}) {
+        SCOPED_TRACE(onBits);
+        ORVUE::PaintSurface surface(30, 20, onBits);
+        ASSERT_TRUE(surface.Valid());
+        surface.Fill(kBackgroundColour);
+        Gdiplus::Graphics& graphics = surface.Graphics();
+        graphics.SetClip(Gdiplus::Rect(5, 0, 10, 20));
+        ORVUE::DrawImagePart(graphics, &strip, 0, 0, 20, 0, 20, 20);
+        graphics.ResetClip();
+        EXPECT_EQ(surface.Pixel(4, 10), kBackgroundColour);
+        EXPECT_TRUE(Near(surface.Pixel(5, 10), kStrip4Colours[1]));
+        EXPECT_TRUE(Near(surface.Pixel(14, 3), kStrip4Colours[1]));
+        EXPECT_EQ(surface.Pixel(15, 10), kBackgroundColour);
+
+        ORVUE::DrawImagePart(graphics, &clear, 20, 0, 0, 0, 20, 20);  // blended: nothing changes
+        EXPECT_EQ(surface.Pixel(25, 10), kBackgroundColour);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        ORVUE::DrawImagePart(graphics, &clear, 20, 0, 0, 0, 20, 20);  // copied: cut to the surface
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        EXPECT_EQ(surface.Pixel(25, 10), 0u);
+        EXPECT_EQ(surface.Pixel(19, 10), kBackgroundColour);
+    }
+    Gdiplus::Bitmap own(20, 20, PixelFormat32bppPARGB);
+    {
+        Gdiplus::Graphics graphics(&own);
+        ORVUE::DrawImagePart(graphics, &strip, 0, 0, 40, 0, 20, 20);
+    }
+    EXPECT_TRUE(Near(PremultipliedPixels(own)[210], kStrip4Colours[2]));
 }
 
 }  // namespace

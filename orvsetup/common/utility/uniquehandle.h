@@ -98,6 +98,9 @@ struct GlobalMemoryTraits : NullInvalid<HGLOBAL> {  // GlobalAlloc blocks not ha
 struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
     static void Close(Type h) { ::DeleteObject(h); }
 };
+struct MemoryDcTraits : NullInvalid<HDC> {  // CreateCompatibleDC's
+    static void Close(Type h) { ::DeleteDC(h); }
+};
 struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
     static void Close(Type h) { ::FreeResource(h); }
 };
@@ -112,6 +115,7 @@ using UniqueResourceData = UniqueResource<ResourceDataTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
 inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
