@@ -10,15 +10,16 @@
 namespace ORVUE {
 namespace {
 
-// Every live surface's graphics with its DC; surfaces are few and short lists are searched fast.
+// Every live surface's graphics with its DC; surfaces are few and short lists are searched fast. No
+// surface is a static object, so none outlives the list.
 struct SurfaceDc {
     const Gdiplus::Graphics* graphics;
     HDC dc;
 };
 SRWLOCK g_surfacesLock = SRWLOCK_INIT;
 std::vector<SurfaceDc>& Surfaces() {
-    static auto* surfaces = new std::vector<SurfaceDc>;  // never destroyed: surfaces may outlive statics
-    return *surfaces;
+    static std::vector<SurfaceDc> surfaces;
+    return surfaces;
 }
 
 bool PngEncoder(CLSID* clsid) {

@@ -23,7 +23,7 @@ constexpr size_t kSideInput = 1u << 16;   // and for BCJ2's other three
 constexpr size_t kMainPiece = 1u << 18;   // decoded bytes handed to the BCJ2 filter at a time
 constexpr size_t kWordBuffer = 1u << 16;  // call and jump words handed on at a time
 constexpr size_t kRefreshEvery = 8u << 20;  // decoded bytes between two fresh views of a file-backed dictionary
-constexpr UInt64 kSmallestDictionary = 1u << 12;  // what the LZMA decoder works with at least  // decoded bytes between two fresh views of a file-backed dictionary
+constexpr UInt64 kSmallestDictionary = 1u << 12;  // what the LZMA decoder works with at least
 
 bool IsMainMethod(const CSzCoderInfo& coder) {
     return coder.NumStreams == 1 &&
