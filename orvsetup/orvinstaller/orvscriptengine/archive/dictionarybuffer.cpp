@@ -58,7 +58,7 @@ void DictionaryBuffer::Release() {
 bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
     Release();
     if (size == 0) size = 1;
-    if (mayUseFile && size >= kFileBackedFrom && !::GetEnvironmentVariableW(L"ORV_NOFILE", nullptr, 0)) {
+    if (mayUseFile && size >= kFileBackedFrom) {
         file_ = CreateTemporaryFile();
         if (file_ && FillWithZeros(file_.Get(), size)) {
             const UInt64 wide = size;
