@@ -13,7 +13,9 @@ if [ -z "$prefix" ]; then
 fi
 export WINEPREFIX=${ORV_WINEPREFIX_ROOT:-$here/../build/wineprefix}/$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Without Wine's menu builder: the shortcuts our programs make stay inside the prefix instead of becoming
+# the host's menu entries, and no builder holds a shortcut open while a test deletes it.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 export DISPLAY=${DISPLAY:-:${ORV_XVFB_DISPLAY:-87}}
 export LANG=${ORV_WINE_LANG:-zh_CN.UTF-8}
 exec wine "$@"

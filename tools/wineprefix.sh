@@ -7,7 +7,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 name=${1:?usage: wineprefix.sh win32|win64}
 case "$name" in win32|win64) ;; *) echo "wineprefix: unknown prefix $name" >&2; exit 2 ;; esac
 export WINEPREFIX=${ORV_WINEPREFIX_ROOT:-$here/../build/wineprefix}/$name
-export WINEARCH=$name WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=$name WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 stamp="$WINEPREFIX/.orv-ready"
 [ -f "$stamp" ] && exit 0
 
