@@ -36,6 +36,7 @@ void DrawImagePart(Gdiplus::Graphics& graphics, Gdiplus::Image* image, int left,
 // The same for a skin image on a painting surface's graphics: GDI blends the image's section onto the
 // surface's DC inside the graphics' clip (or copies it, when the compositing mode is source copy), many
 // times faster under Wine than GDI+ drawing a bitmap that has no section. Any other graphics gets GDI+.
+// The surfaces' graphics are never transformed: GDI draws at the given pixel positions.
 void DrawImagePart(Gdiplus::Graphics& graphics, ImageObject* image, int left, int top, int x, int y, int width,
                    int height);
 
