@@ -79,7 +79,7 @@ ImageObject::ImageObject(Gdiplus::Bitmap* decoded)
 
 // GDI+ keeps its bitmap over the section's pixels (or, without a section, over pixels of its own).
 ImageObject::ImageObject(std::unique_ptr<Gdiplus::Bitmap> decoded, int width, int height)
-    : ImagePixels(width, height),
+    : DibPixels(width, height),
       Gdiplus::Bitmap(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(Bits())) {
     if (GetLastStatus() != Gdiplus::Ok || !decoded) return;  // nothing decoded: an image whose draws fail
     // The decoder's pixels are converted straight into this bitmap's own: no drawing, so no device
@@ -96,29 +96,5 @@ ImageObject::ImageObject(std::unique_ptr<Gdiplus::Bitmap> decoded, int width, in
 }
 
 ImageObject::ImageObject(int width, int height) : ImageObject(nullptr, width, height) {}
-
-ImagePixels::ImagePixels(int width, int height) {
-    if (width <= 0 || height <= 0) return;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down, as GDI+ lays out its rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    orv::UniqueGdiObject dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    orv::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    if (!dib || !dc || !bits) return;
-    previous_ = ::SelectObject(dc.Get(), dib.Get());
-    if (!previous_) return;
-    dib_ = std::move(dib);
-    dc_ = std::move(dc);
-    bits_ = static_cast<uint32_t*>(bits);  // a new section is all zeros: transparent
-}
-
-ImagePixels::~ImagePixels() {
-    if (previous_) ::SelectObject(dc_.Get(), previous_);
-}
 
 }  // namespace ORVUE

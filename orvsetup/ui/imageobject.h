@@ -5,35 +5,14 @@
 #include <windows.h>
 #include <gdiplus.h>
 
-#include <cstdint>
 #include <memory>
 
-#include "utility/uniquehandle.h"
+#include "ui/dibpixels.h"
 
 namespace ORVUE {
 
-// The pixels of an image: a top-down 32-bit DIB section selected into a memory DC of its own, so that
-// GDI can blend them straight onto a surface. Dc() is null when the system had no section to give.
-class ImagePixels {
-public:
-    HDC Dc() const { return dc_.Get(); }
-    uint32_t* Bits() const { return bits_; }
-
-protected:
-    ImagePixels(int width, int height);
-    ~ImagePixels();
-    ImagePixels(const ImagePixels&) = delete;
-    ImagePixels& operator=(const ImagePixels&) = delete;
-
-private:
-    orv::UniqueGdiObject dib_;
-    orv::UniqueMemoryDc dc_;
-    HGDIOBJ previous_ = nullptr;
-    uint32_t* bits_ = nullptr;
-};
-
-// The GDI+ bitmap works on the same pixels; ImagePixels is the first base, so they outlive it.
-class ImageObject : public ImagePixels, public Gdiplus::Bitmap {
+// The GDI+ bitmap works on the section's pixels; DibPixels is the first base, so they outlive it.
+class ImageObject : public DibPixels, public Gdiplus::Bitmap {
 public:
     // Finds resource (low 16 bits of `resId`, `resType`) in the program's module and decodes it. Throws
     // UIError(E_FAIL) when the resource is missing or cannot be loaded; bytes that are not an image give

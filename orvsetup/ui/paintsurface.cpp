@@ -39,36 +39,25 @@ bool PngEncoder(CLSID* clsid) {
 
 }  // namespace
 
-PaintSurface::PaintSurface(int width, int height, bool onBits) : width_(width), height_(height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down: rows in the order GDI+ writes them
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    dc_ = ::CreateCompatibleDC(nullptr);
-    if (!bitmap_ || !dc_ || width <= 0 || height <= 0) return;
-    bits_ = static_cast<uint32_t*>(bits);
-    previous_ = ::SelectObject(dc_, bitmap_);
+PaintSurface::PaintSurface(int width, int height, bool onBits)
+    : width_(width), height_(height), pixels_(width, height) {
+    if (!pixels_.Bits()) return;
     if (onBits) {
         wrapper_ = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
-                                                     static_cast<BYTE*>(bits));
+                                                     reinterpret_cast<BYTE*>(pixels_.Bits()));
         if (wrapper_->GetLastStatus() != Gdiplus::Ok) return;
         graphics_ = std::make_unique<Gdiplus::Graphics>(wrapper_.get());
     } else {
         // On the memory DC GDI+ blends premultiplied images with the system's alpha blending, several
         // times faster under Wine than its own blending into a bitmap over the same pixels.
-        graphics_ = std::make_unique<Gdiplus::Graphics>(dc_);
+        graphics_ = std::make_unique<Gdiplus::Graphics>(pixels_.Dc());
     }
     if (graphics_->GetLastStatus() != Gdiplus::Ok) {
         graphics_.reset();
         return;
     }
     orv::ExclusiveGuard guard(g_surfacesLock);
-    Surfaces().push_back({graphics_.get(), dc_});
+    Surfaces().push_back({graphics_.get(), pixels_.Dc()});
 }
 
 PaintSurface::~PaintSurface() {
@@ -81,14 +70,12 @@ PaintSurface::~PaintSurface() {
     }
     graphics_.reset();
     wrapper_.reset();
-    if (previous_) ::SelectObject(dc_, previous_);
-    if (dc_) ::DeleteDC(dc_);
-    if (bitmap_) ::DeleteObject(bitmap_);
 }
 
 void PaintSurface::Fill(uint32_t argb) {
-    if (!bits_) return;
-    for (int i = 0; i < width_ * height_; ++i) bits_[i] = argb;
+    uint32_t* bits = pixels_.Bits();
+    if (!bits) return;
+    for (int i = 0; i < width_ * height_; ++i) bits[i] = argb;
 }
 
 HDC PaintSurface::DcOf(const Gdiplus::Graphics& graphics) {
@@ -100,9 +87,9 @@ HDC PaintSurface::DcOf(const Gdiplus::Graphics& graphics) {
 }
 
 bool PaintSurface::SavePng(const wchar_t* path) const {
-    if (!bits_) return false;
+    if (!pixels_.Bits()) return false;
     if (graphics_) graphics_->Flush(Gdiplus::FlushIntentionSync);
-    Gdiplus::Bitmap copy(width_, height_, width_ * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits_));
+    Gdiplus::Bitmap copy(width_, height_, width_ * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels_.Bits()));
     CLSID png;
     return PngEncoder(&png) && copy.Save(path, &png, nullptr) == Gdiplus::Ok;
 }

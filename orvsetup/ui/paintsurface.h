@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "ui/dibpixels.h"
+
 namespace ORVUE {
 
 class PaintSurface {
@@ -21,12 +23,12 @@ public:
 
     bool Valid() const { return graphics_ != nullptr; }
     Gdiplus::Graphics& Graphics() { return *graphics_; }
-    HDC Dc() const { return dc_; }
-    uint32_t* Bits() const { return bits_; }
+    HDC Dc() const { return pixels_.Dc(); }
+    uint32_t* Bits() const { return pixels_.Bits(); }
     int Width() const { return width_; }
     int Height() const { return height_; }
     // Premultiplied 0xAARRGGBB.
-    uint32_t Pixel(int x, int y) const { return bits_[y * width_ + x]; }
+    uint32_t Pixel(int x, int y) const { return pixels_.Bits()[y * width_ + x]; }
     void Fill(uint32_t argb);
     // Writes the picture as a PNG file.
     bool SavePng(const wchar_t* path) const;
@@ -37,11 +39,8 @@ public:
 
 private:
     int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> wrapper_;  // over bits_, when drawing on the bits
+    DibPixels pixels_;                          // outlives the two below
+    std::unique_ptr<Gdiplus::Bitmap> wrapper_;  // over the pixels, when drawing on the bits
     std::unique_ptr<Gdiplus::Graphics> graphics_;
 };
 
