@@ -276,15 +276,19 @@ TEST(UnCompress, EveryCoderChainUnpacksLargeFilesExactly) {
     }
 }
 
-// A large dictionary lives in a temporary file's view; a fresh view keeps every byte, the file goes with it.
+// A large dictionary lives in a temporary file's view; touching most of it goes over its budget, and a
+// fresh view gives the touched pages up while keeping every byte; the file goes with it.
 TEST(UnCompress, ALargeDictionaryKeepsItsBytesAcrossFreshViews) {
     const size_t size = 24u << 20;
     {
         orv::DictionaryBuffer dictionary;
         ASSERT_TRUE(dictionary.Allocate(size, true));
         EXPECT_TRUE(dictionary.InFile());
+        EXPECT_FALSE(dictionary.OverBudget());
         for (size_t i = 0; i < size; i += 4093) dictionary.Data()[i] = static_cast<Byte>(i / 4093);
+        EXPECT_TRUE(dictionary.OverBudget());
         ASSERT_TRUE(dictionary.Refresh());
+        EXPECT_FALSE(dictionary.OverBudget());
         size_t wrong = 0;
         for (size_t i = 0; i < size; i += 4093) wrong += dictionary.Data()[i] != static_cast<Byte>(i / 4093);
         EXPECT_EQ(wrong, 0u);
@@ -292,6 +296,7 @@ TEST(UnCompress, ALargeDictionaryKeepsItsBytesAcrossFreshViews) {
     orv::DictionaryBuffer small;
     ASSERT_TRUE(small.Allocate(1u << 20, true));
     EXPECT_FALSE(small.InFile());
+    EXPECT_FALSE(small.OverBudget());
 }
 
 // A deterministic corpus of damaged copies of the payload: truncated at every length, single and

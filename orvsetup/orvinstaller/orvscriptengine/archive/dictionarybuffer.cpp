@@ -3,6 +3,8 @@
 
 #include "decoderheap.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <string>
 
@@ -39,6 +41,17 @@ bool FillWithZeros(HANDLE file, size_t size) {
     return ok;
 }
 
+// The pages of a view the process may have touched before it gets a fresh one: well under the whole
+// dictionary, where the matches of a long stream reach almost every page.
+size_t TouchedBudget(size_t size) { return size / 8 * 5; }
+
+SIZE_T WorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    return ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)) ? counters.WorkingSetSize
+                                                                                          : 0;
+}
+
 }  // namespace
 
 DictionaryBuffer::~DictionaryBuffer() { Release(); }
@@ -53,6 +66,7 @@ void DictionaryBuffer::Release() {
     }
     data_ = nullptr;
     size_ = 0;
+    budget_ = 0;
 }
 
 bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
@@ -67,6 +81,7 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
             if (mapping_) data_ = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size));
             if (data_) {
                 size_ = size;
+                budget_ = WorkingSet() + TouchedBudget(size);
                 return true;
             }
             mapping_.Reset();
@@ -78,6 +93,11 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
     return data_ != nullptr;
 }
 
+bool DictionaryBuffer::OverBudget() const {
+    if (!mapping_ || !budget_) return false;  // on the heap, or the working set cannot be read
+    return WorkingSet() > budget_;
+}
+
 bool DictionaryBuffer::Refresh() {
     if (!mapping_ || !data_) return true;
     // A second view first, so that a failure leaves the first one in place.
@@ -85,6 +105,9 @@ bool DictionaryBuffer::Refresh() {
     if (!fresh) return false;
     ::UnmapViewOfFile(data_);
     data_ = fresh;
+    // Measured afresh with nothing of the view touched, so that what else the process came to hold
+    // meanwhile cannot make every look ask for another view.
+    if (budget_) budget_ = WorkingSet() + TouchedBudget(size_);
     return true;
 }
 

@@ -11,8 +11,9 @@
 namespace orv {
 
 // A small dictionary lives on the heap. A large one lives in a view of a temporary file that is mapped
-// afresh from time to time: its bytes stay in the file and the system's file cache, and only the pages
-// touched since the last mapping belong to the process. Without a temporary file it falls back to the heap.
+// afresh whenever the pages touched since the last mapping grow past a budget: its bytes stay in the file
+// and the system's file cache, and only the touched pages belong to the process. Without a temporary file
+// it falls back to the heap.
 class DictionaryBuffer {
 public:
     DictionaryBuffer() = default;
@@ -28,12 +29,16 @@ public:
     // be mapped again (the old one is kept then, so nothing is lost).
     bool Refresh();
     bool InFile() const { return mapping_.Valid(); }
+    // True when the process holds more than it did when the view was (last) mapped plus five eighths of
+    // the dictionary: time for Refresh(). Always false on the heap.
+    bool OverBudget() const;
 
 private:
     void Release();
 
     Byte* data_ = nullptr;
     size_t size_ = 0;
+    SIZE_T budget_ = 0;  // the process's working set that calls for a fresh view
     UniqueFileHandle file_;
     UniqueHandle mapping_;
 };

@@ -22,7 +22,7 @@ constexpr size_t kMainInput = 1u << 20;   // packed bytes read at a time for the
 constexpr size_t kSideInput = 1u << 16;   // and for BCJ2's other three
 constexpr size_t kMainPiece = 1u << 18;   // decoded bytes handed to the BCJ2 filter at a time
 constexpr size_t kWordBuffer = 1u << 16;  // call and jump words handed on at a time
-constexpr size_t kRefreshEvery = 8u << 20;  // decoded bytes between two fresh views of a file-backed dictionary
+constexpr size_t kCheckEvery = 1u << 18;  // decoded bytes between two looks at a file-backed dictionary's budget
 constexpr UInt64 kSmallestDictionary = 1u << 12;  // what the LZMA decoder works with at least
 
 bool IsMainMethod(const CSzCoderInfo& coder) {
@@ -163,9 +163,9 @@ SRes CoderStream::Produce(size_t max, const Byte** data, size_t* size) {
     CLzmaDec* decoder = Decoder();
     for (;;) {
         if (decoder->dicPos == decoder->dicBufSize) decoder->dicPos = 0;  // the dictionary is a ring
-        if (sinceRefresh_ >= kRefreshEvery) {
-            if (dictionary_.Refresh()) decoder->dic = dictionary_.Data();
-            sinceRefresh_ = 0;
+        if (sinceCheck_ >= kCheckEvery) {
+            if (dictionary_.OverBudget() && dictionary_.Refresh()) decoder->dic = dictionary_.Data();
+            sinceCheck_ = 0;
         }
         const size_t room = static_cast<size_t>(
             std::min<UInt64>(std::min<size_t>(decoder->dicBufSize - decoder->dicPos, max), left));
@@ -177,7 +177,7 @@ SRes CoderStream::Produce(size_t max, const Byte** data, size_t* size) {
         if (result != SZ_OK) return result;
         const size_t got = decoder->dicPos - start;
         produced_ += got;
-        sinceRefresh_ += got;
+        sinceCheck_ += got;
         if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
             endSeen_ = true;
             if (produced_ != unpackSize_) return SZ_ERROR_DATA;  // the stream ended early

@@ -66,7 +66,7 @@ private:
     PackReader* input_ = nullptr;
     UInt64 unpackSize_ = 0;
     UInt64 produced_ = 0;
-    size_t sinceRefresh_ = 0;
+    size_t sinceCheck_ = 0;
     bool endSeen_ = false;
 };
 
