@@ -87,9 +87,7 @@ void DrawImagePart(Gdiplus::Graphics& graphics, ImageObject* image, int left, in
         drawn = ::GdiAlphaBlend(target, left, top, width, height, image->Dc(), x, y, width, height, blend);
     }
     ::GdiFlush();  // and GDI's are, before GDI+ draws on
-    if (!drawn) {
-        graphics.DrawImage(image, Gdiplus::Rect(left, top, width, height), x, y, width, height, Gdiplus::UnitPixel);
-    }
+    if (!drawn) DrawImagePart(graphics, static_cast<Gdiplus::Image*>(image), left, top, x, y, width, height);
 }
 
 void DrawStripFrame(Gdiplus::Graphics& graphics, ImageObject* strip, int frame, const RECT& dest) {

@@ -81,7 +81,7 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
             if (mapping_) data_ = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size));
             if (data_) {
                 size_ = size;
-                budget_ = WorkingSet() + TouchedBudget(size);
+                SetBudget();
                 return true;
             }
             mapping_.Reset();
@@ -107,8 +107,13 @@ bool DictionaryBuffer::Refresh() {
     data_ = fresh;
     // Measured afresh with nothing of the view touched, so that what else the process came to hold
     // meanwhile cannot make every look ask for another view.
-    if (budget_) budget_ = WorkingSet() + TouchedBudget(size_);
+    if (budget_) SetBudget();
     return true;
+}
+
+void DictionaryBuffer::SetBudget() {
+    const SIZE_T held = WorkingSet();
+    budget_ = held ? held + TouchedBudget(size_) : 0;
 }
 
 }  // namespace orv

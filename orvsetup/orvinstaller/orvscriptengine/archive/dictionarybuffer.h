@@ -35,6 +35,7 @@ public:
 
 private:
     void Release();
+    void SetBudget();  // from the working set now, with nothing of the view touched
 
     Byte* data_ = nullptr;
     size_t size_ = 0;
