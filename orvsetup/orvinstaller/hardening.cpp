@@ -1,11 +1,12 @@
-// Keeps DLLs planted beside the setup from loading. Before any other static initialiser runs, DLL
-// searches are limited to the system folder. Imports outside the system's known DLLs are delay-loaded,
+// Keeps DLLs and programs planted beside the setup from loading. Before any other static initialiser
+// runs, DLL searches are limited to the system folder and the system folder becomes the current folder. Imports outside the system's known DLLs are delay-loaded,
 // and the delay-load hook loads each by its full system-folder path, so the setup's own folder is never
 // searched, not even where the search cannot be limited.
 #include <windows.h>
 #include <delayimp.h>
 
 #include "dllsearch.h"
+#include "utility/processfolders.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ __attribute__((constructor(101))) void RestrictDllSearchAtStart() {
     HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
     orv::RestrictDllSearch(reinterpret_cast<orv::SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories"))));
+    orv::LeaveStartFolder();
 }
 
 // What the delay-load helper asks before it loads a DLL itself; a null answer lets it load the DLL by

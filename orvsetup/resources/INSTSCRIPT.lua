@@ -77,10 +77,17 @@ local function kill_all(name, format)
   end
 end
 
+-- The service tool by its full path in the system folder, waited for: a bare "sc" started through the
+-- command interpreter is looked for in the current folder first.
+local function service_tool()
+  Lua_RegVarByCSIDL("QUELLBY_SYSTEM", 37)  -- CSIDL_SYSTEM
+  return Lua_ExpandEnv("%QUELLBY_SYSTEM%\\sc.exe")
+end
+
 local function stop_search_service()
-  local commands = { "/C sc stop quellbyss", "/C sc delete quellbyss" }
-  for _, command in ipairs(commands) do
-    if Lua_ShellExec("cmd.exe", command) then log(command) end
+  local sc = service_tool()
+  for _, command in ipairs({ "stop quellbyss", "delete quellbyss" }) do
+    if Lua_Exec(sc, nil, command, true) then log("sc " .. command) end
   end
   kill_all("quellbyss.exe", "pid:%d")
 end
@@ -103,6 +110,11 @@ function CheckPathExist(path)
   local exists = GLibTab.Shlwapi:Get("PathFileExistsA", "int")
   if not exists then return 0 end
   return exists(AString.New(nil, path))
+end
+
+-- A program path as a command line's first word: unquoted, C:\My Apps\x.exe would start C:\My.exe.
+local function quoted(path)
+  return '"' .. path .. '"'
 end
 
 function path_unquote_spaces(s)
@@ -138,7 +150,8 @@ function InitCommandLineArgv_new()
     elseif head5 == "-uid=" or head5 == "-uid:" or head5 == "/uid:" then
       global_union_id = tonumber(string.sub(arg, 6))
     elseif head6 == "-path=" or head6 == "-path:" or head6 == "/path:" then
-      global_install_path = string.sub(arg, 7)
+      -- A relative folder means one below the folder the user started the setup from.
+      global_install_path = Lua_GetFullPathName(string.sub(arg, 7)) or global_install_path
     end
   end
 end
@@ -395,7 +408,7 @@ local function build_reg_add_list()
     { "HKLM", U, "NoModify", "REG_DWORD", 1, true },
     { "HKLM", U, "NoRepair", "REG_DWORD", 1, true },
     { "HKLM", U, "Publisher", "REG_SZ", global_company_name, true },
-    { "HKLM", U, "UninstallString", "REG_SZ", path .. "\\Uninstall.exe", true },
+    { "HKLM", U, "UninstallString", "REG_SZ", quoted(path .. "\\Uninstall.exe"), true },
     { "HKLM", U, "InstallLocation", "REG_SZ", path, true },
     { "HKLM", U, "InstallDate", "REG_SZ", os.date("%Y%m%d"), true },
     { "HKCU", E, browser_emulation_program, "REG_DWORD", IE_Reg_Value, true },
@@ -492,7 +505,7 @@ function ORVSE_OnInstall()
 
   local run_key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
   if ShouldStartWithWindowsChk then
-    Lua_RegAdd("HKCU", run_key, "Quellby", "REG_SZ", global_install_path .. "\\Quellby.exe /startup system", true)
+    Lua_RegAdd("HKCU", run_key, "Quellby", "REG_SZ", quoted(global_install_path .. "\\Quellby.exe") .. " /startup system", true)
   else
     Lua_RegDel("HKCU", run_key, "Quellby")
   end

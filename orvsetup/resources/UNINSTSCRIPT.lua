@@ -61,9 +61,13 @@ local function kill_all(name, format)
   end
 end
 
+-- The service tool by its full path in the system folder, waited for: a bare "sc" started through the
+-- command interpreter is looked for in the current folder first.
 local function stop_search_service()
-  for _, command in ipairs({ "/C sc stop quellbyss", "/C sc delete quellbyss" }) do
-    if Lua_ShellExec("cmd.exe", command) then log(command) end
+  Lua_RegVarByCSIDL("QUELLBY_SYSTEM", 37)  -- CSIDL_SYSTEM
+  local sc = Lua_ExpandEnv("%QUELLBY_SYSTEM%\\sc.exe")
+  for _, command in ipairs({ "stop quellbyss", "delete quellbyss" }) do
+    if Lua_Exec(sc, nil, command, true) then log("sc " .. command) end
   end
   kill_all("quellbyss.exe", "pid:%d")
 end

@@ -85,7 +85,8 @@ FUNC_HELPER_API BOOL WINAPI IsOSWin11(void) {
     return RealVersion(&info) && info.dwMajorVersion == 10 && info.dwBuildNumber >= 22000;
 }
 
-// Lets the built-in Users group modify the folder and everything that will be made in it.
+// Lets the built-in Users group read and run what the folder holds and everything that will be made in it.
+// Never more: the folder holds a service that runs as SYSTEM and the chunks the elevated uninstaller runs.
 FUNC_HELPER_API BOOL WINAPI AllowAccountPrivilege(const wchar_t* folder) {
     if (!folder || !*folder) return FALSE;
     PACL oldAcl = nullptr;
@@ -97,7 +98,7 @@ FUNC_HELPER_API BOOL WINAPI AllowAccountPrivilege(const wchar_t* folder) {
     DWORD sidSize = sizeof(sid);
     if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, sid, &sidSize)) return FALSE;
     EXPLICIT_ACCESSW access = {};
-    access.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+    access.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
     access.grfAccessMode = GRANT_ACCESS;
     access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
     access.Trustee.TrusteeForm = TRUSTEE_IS_SID;

@@ -30,6 +30,41 @@ ScopedEnv::~ScopedEnv() {
     return ::testing::AssertionFailure() << "expected exit code " << exitCode << "\n" << r.Describe();
 }
 
+PlantedPrograms::PlantedPrograms(const std::vector<std::wstring>& folders) {
+    const std::wstring marker = ExeDirectory() + L"\\marker.exe";
+    for (const std::wstring& folder : folders) {
+        for (const wchar_t* name : {L"cmd", L"sc", L"reg", L"net", L"taskkill", L"explorer", L"regsvr32"}) {
+            const std::wstring path = folder + L"\\" + name + L".exe";
+            if (!::CopyFileW(marker.c_str(), path.c_str(), TRUE)) ok_ = false;  // never over a real program
+            else paths_.push_back(path);
+        }
+    }
+}
+
+PlantedPrograms::~PlantedPrograms() {
+    for (const std::wstring& path : paths_) {
+        ::DeleteFileW(path.c_str());
+        ::DeleteFileW((path + L".ran").c_str());
+    }
+}
+
+std::string PlantedPrograms::Ran() const {
+    std::string ran;
+    for (const std::wstring& path : paths_)
+        if (FileExists(path + L".ran")) ran += ToUtf8(path) + "\n";
+    return ran;
+}
+
+std::wstring TempFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring folder(buffer, length <= MAX_PATH ? length : 0);
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
+std::wstring ParentFolder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
 std::wstring UniqueMutexName(const std::wstring& test) {
     return L"Local\\orv-e2e-" + test + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
            std::to_wstring(::GetTickCount());

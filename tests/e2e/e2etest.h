@@ -48,6 +48,29 @@ inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstrin
 // result says whether a dialog showed (`dialogShown`).
 SetupResult RunAndCloseTheFirstDialog(const std::wstring& exe, bool* dialogShown);
 
+// Marker programs (tests/e2e/marker.c) under the names of the system tools a setup might start by a
+// bare name, planted in each of `folders`; each leaves "<its path>.ran" when it runs. Removed again,
+// with what they left, when the object goes away.
+class PlantedPrograms {
+public:
+    explicit PlantedPrograms(const std::vector<std::wstring>& folders);
+    ~PlantedPrograms();
+    PlantedPrograms(const PlantedPrograms&) = delete;
+    PlantedPrograms& operator=(const PlantedPrograms&) = delete;
+
+    bool Ok() const { return ok_; }
+    // The planted programs that ran, one path a line; empty when none did.
+    std::string Ran() const;
+
+private:
+    std::vector<std::wstring> paths_;
+    bool ok_ = true;
+};
+
+// The temporary folder (%TEMP%) without its trailing backslash, and a path's folder part.
+std::wstring TempFolder();
+std::wstring ParentFolder(const std::wstring& path);
+
 // A mutex name no other test run uses, so runs never see each other.
 std::wstring UniqueMutexName(const std::wstring& test);
 

@@ -126,7 +126,15 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
     ReportListener reports(kReportPort);
     ASSERT_TRUE(reports.Ok()) << "port " << kReportPort << " is taken";
 
-    const SetupResult r = RunSetup(SilentSetup(), {L"/s"}, kInstallTimeoutMs);
+    // System tools' names planted beside the setup (a downloads folder), in the folder current at start,
+    // in the temporary folder and in its parent: nothing the install or the uninstall starts is theirs.
+    TempDir downloads(L"quellby downloads"), current(L"quellby current");
+    const std::wstring setup = downloads.Sub(L"QuellbySetup.exe");
+    ASSERT_TRUE(::CopyFileW(SilentSetup().c_str(), setup.c_str(), FALSE));
+    const PlantedPrograms planted({downloads.Path(), current.Path(), TempFolder(), ParentFolder(TempFolder())});
+    ASSERT_TRUE(planted.Ok());
+
+    const SetupResult r = RunSetup(setup, {L"/s"}, kInstallTimeoutMs, current.Path());
     ASSERT_TRUE(EndedWith(r, 1));
     folder_ = TracedInstallPath(r);
     const std::vector<std::wstring> defaults = DefaultInstallFolders();
@@ -182,7 +190,7 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
         {lm, kUninstallKey, L"NoModify", REG_DWORD, L"", 1},
         {lm, kUninstallKey, L"NoRepair", REG_DWORD, L"", 1},
         {lm, kUninstallKey, L"Publisher", REG_SZ, L"奎比网络科技有限公司", 0},
-        {lm, kUninstallKey, L"UninstallString", REG_SZ, folder_ + L"\\Uninstall.exe", 0},
+        {lm, kUninstallKey, L"UninstallString", REG_SZ, L"\"" + folder_ + L"\\Uninstall.exe\"", 0},
         {lm, kUninstallKey, L"InstallLocation", REG_SZ, folder_, 0},
         {cu, kEmulationKey, product, REG_DWORD, L"", ie},
         {lm, kEmulationKey, product, REG_DWORD, L"", ie},
@@ -190,7 +198,7 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
         {lm, kEmulationKey, L"QuellbyWallpaper.exe", REG_DWORD, L"", ie},
         {cu, kProductKey, L"StartMenuShortcutChk", REG_DWORD, L"", 1},
         {cu, kProductKey, L"SearchRunWithDesktop", REG_DWORD, L"", 1},
-        {cu, kRunKey, L"Quellby", REG_SZ, folder_ + L"\\Quellby.exe /startup system", 0},
+        {cu, kRunKey, L"Quellby", REG_SZ, L"\"" + folder_ + L"\\Quellby.exe\" /startup system", 0},
     };
     std::string wrong;
     for (const Row& row : rows) wrong += CheckValue(row.root, row.key, row.name, row.type, row.text, row.number);
@@ -213,8 +221,10 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
     // why, as JSON also when the texts hold quotes and backslashes.
     reports.Clear();
     const SetupResult u = RunSetup(folder_ + L"\\Uninstall.exe",
-                                   {L"/S", L"/vote:4,2", L"/contact:qq \"1\"", L"/suggest:a\\b c"}, kInstallTimeoutMs);
+                                   {L"/S", L"/vote:4,2", L"/contact:qq \"1\"", L"/suggest:a\\b c"}, kInstallTimeoutMs,
+                                   current.Path());
     ASSERT_TRUE(EndedWith(u, 1));
+    EXPECT_EQ(planted.Ran(), "");
     for (const std::wstring& name : payload) EXPECT_FALSE(FileExists(folder_ + L"\\" + name)) << ToUtf8(name);
     EXPECT_FALSE(RegKeyExists(lm, kProductKey));
     EXPECT_FALSE(RegKeyExists(cu, kProductKey));
@@ -285,10 +295,11 @@ TEST_F(SampleInstallWow64, CommandLineAndAnExistingInstallationChooseFolderAndCh
     EXPECT_TRUE(Reported(fromArgument, "kind=1&unionid=0&appid=22&version=3.0.0.32&level=2"));  // not a number
 
     RemoveProduct();
-    const std::wstring slashed = temp.Sub(L"slashed");
-    const SetupResult slash = RunSetup(SilentSetup(), {L"/s", L"/path:" + slashed}, kInstallTimeoutMs);
+    // A relative folder is taken against the folder the setup was started in, as the user meant it.
+    const SetupResult slash = RunSetup(SilentSetup(), {L"/s", L"/path:slashed\\app"}, kInstallTimeoutMs, temp.Path());
     EXPECT_TRUE(EndedWith(slash, 1));
-    EXPECT_TRUE(FileExists(slashed + L"\\Quellby.exe"));
+    EXPECT_TRUE(HasRawLine(slash.lines, L"qz InstallPath:" + temp.Sub(L"slashed\\app"))) << slash.Describe();
+    EXPECT_TRUE(FileExists(temp.Sub(L"slashed\\app\\Quellby.exe")));
 }
 
 // The setup file's own name carries a channel id and, in silent mode, option markers.

@@ -46,9 +46,19 @@ TEST(FileActions, FoldersCopiesMovesAndRenames) {
     EXPECT_TRUE(RunIn(dir, "ok = Lua_CreateDirectory(dir .. '\\\\a\\\\b\\\\c')"));
     EXPECT_TRUE(DirExists(dir.Sub(L"a\\b\\c")));
     EXPECT_TRUE(Traced(L"Create Directory " + dir.Sub(L"a\\b\\c") + L"!\r\n"));
+    EXPECT_EQ(TraceCapture::Lines().size(), 1u);  // in the user's profile: inherited rights
     TraceCapture::Lines().clear();
     EXPECT_TRUE(RunIn(dir, "ok = Lua_CreateDirectory(dir .. '\\\\a\\\\b')"));
     EXPECT_TRUE(TraceCapture::Lines().empty());
+    // Outside the user's profile and Program Files the top-most new folder gets the program folders'
+    // protected rights, and what is made below it inherits them.
+    const std::wstring top = L"C:\\orvrights-" + std::to_wstring(::GetCurrentProcessId());
+    orv::SetGlobalText(EngineState(), "top", top);
+    EXPECT_TRUE(RunForOk("ok = Lua_CreateDirectory(top .. '\\\\app\\\\bin')"));
+    EXPECT_TRUE(DirExists(top + L"\\app\\bin"));
+    EXPECT_TRUE(Traced(top + L" has the program folders' rights\r\n"));
+    EXPECT_FALSE(Traced(top + L"\\app has the program folders' rights\r\n"));
+    orv::test::RemoveTree(top);
 
     ASSERT_TRUE(WriteFileBytes(dir.Sub(L"src.txt"), "new") && WriteFileBytes(dir.Sub(L"a\\old.txt"), "old"));
     EXPECT_TRUE(RunIn(dir, "ok = Lua_CopyFile(dir .. '\\\\src.txt', dir .. '\\\\a\\\\old.txt')"));

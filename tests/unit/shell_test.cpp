@@ -92,6 +92,33 @@ TEST(ShellActions, ExecWaitsPinsAndReportsMissingFiles) {
     EXPECT_TRUE(orv::test::FileExists(dir.Sub(L"marker")));  // it waited for the program's end
 }
 
+// A bare program name is the system folders' program, never one planted in the current folder; a relative
+// path with a folder part is refused.
+TEST(ShellActions, BareNamesComeFromTheSystemFoldersAndRelativePathsAreRefused) {
+    TempDir dir(L"orvbare");
+    ASSERT_TRUE(::CopyFileW((orv::test::ExeDirectory() + L"\\windowapp.exe").c_str(), dir.Sub(L"orvplanted.exe").c_str(),
+                            FALSE));
+    wchar_t saved[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir.Path().c_str()));
+    TraceCapture capture;
+    const std::string sleep = "'--sleep 0 ' .. dir .. '\\\\planted'";
+    const bool exec = RunWith(dir, "ok = Lua_Exec('orvplanted.exe', '', " + sleep + ", true)");
+    const bool shell = RunWith(dir, "ok = Lua_ShellExec('orvplanted', " + sleep + ")");
+    const bool relative = RunWith(dir, "ok = Lua_Exec('.\\\\orvplanted.exe', '', " + sleep + ", true)") ||
+                          RunWith(dir, "ok = Lua_ShellExec('sub\\\\..\\\\orvplanted.exe', '')");
+    const bool system = RunWith(dir, "ok = Lua_Exec('cmd', '', '/C exit 0', true)");
+    ::SetCurrentDirectoryW(saved);
+    EXPECT_FALSE(exec);
+    EXPECT_FALSE(shell);
+    EXPECT_FALSE(relative);
+    EXPECT_TRUE(system);
+    ::Sleep(300);
+    EXPECT_FALSE(orv::test::FileExists(dir.Sub(L"planted")));
+    EXPECT_EQ(TraceCapture::Lines().at(0), L"qz Fun:Lua_Exec, Description:orvplanted.exe it's not exists!\r\n");
+    EXPECT_EQ(TraceCapture::Lines().at(2), L"qz Fun:Lua_Exec, Description:.\\orvplanted.exe is a relative path, refused\r\n");
+}
+
 // Registration: the DLL's own export, or the system's tool started from the system folder.
 TEST(ShellActions, RegistrationNeedsTheDllAndItsExport) {
     TempDir dir(L"orvreg");

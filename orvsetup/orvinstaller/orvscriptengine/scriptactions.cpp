@@ -22,6 +22,8 @@ const char* const kActionOrder[] = {
     "Lua_ExpandEnv",          "Lua_GetImagePathByPid", "Lua_GetDriverInstallPath",
     "Lua_KillAllTaskByName",  "Lua_PathFileExists",    "Lua_PathYetAnotherMakeUniqueName",
     "Lua_ShellExec",
+    // Added after the first forty, in the order they came.
+    "Lua_GetFullPathName",
 };
 const size_t kActionOrderCount = sizeof(kActionOrder) / sizeof(kActionOrder[0]);
 

@@ -7,8 +7,10 @@
 #include <shlobj.h>
 
 #include "../actionargs.h"
+#include "../foldercreation.h"
 #include "../orvscriptengine.h"
 #include "../scriptcallback.h"
+#include "utility/processfolders.h"
 #include "utility/trace.h"
 
 namespace orv {
@@ -45,7 +47,7 @@ int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (PathExists(path)) return PushFlag(L, true);
-    ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    CreateFolderTree(path);
     if (!RequirePath("Lua_CreateDirectory", path)) return PushFlag(L, false);
     TraceLine(L"Create Directory %ls!\r\n", path.c_str());
     return PushFlag(L, true);
@@ -199,6 +201,18 @@ int Lua_GetTempPath(lua_State* L) {
     return PushText(L, path);
 }
 
+// Lua_GetFullPathName(path) -> the path made full, a relative one taken against the folder that was
+// current when the program started (the program itself works in the system folder); nil when it cannot be.
+int Lua_GetFullPathName(lua_State* L) {
+    std::wstring path, full;
+    if (!ArgPath(L, 1, path) || !FullPathFromStart(path, &full)) {
+        TraceLine(L"Fun:Lua_GetFullPathName, Description:\"%ls\" is not a path\r\n", ArgText(L, 1).c_str());
+        lua_pushnil(L);
+        return 1;
+    }
+    return PushText(L, full.c_str());
+}
+
 }  // namespace
 
 const luaL_Reg kFileActions[] = {
@@ -215,6 +229,7 @@ const luaL_Reg kFileActions[] = {
     {"Lua_GetTempPath", Lua_GetTempPath},
     {"Lua_PathFileExists", Lua_PathFileExists},
     {"Lua_PathYetAnotherMakeUniqueName", Lua_PathYetAnotherMakeUniqueName},
+    {"Lua_GetFullPathName", Lua_GetFullPathName},
     {nullptr, nullptr},
 };
 

@@ -13,6 +13,7 @@
 #include "../actionargs.h"
 #include "../pathexpand.h"
 #include "utility/libraryload.h"
+#include "utility/processfolders.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -37,10 +38,30 @@ bool IsPinVerb(const std::wstring& verb) {
 // The full path of a program in the Windows folder (system32 with `inSystem`): a bare name would be
 // looked for in the setup's own folder first, where a planted program could wait.
 std::wstring WindowsProgram(const wchar_t* name, bool inSystem) {
-    wchar_t folder[MAX_PATH];
-    const UINT length = inSystem ? ::GetSystemDirectoryW(folder, MAX_PATH) : ::GetWindowsDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length) + L"\\" + name;
+    const std::wstring folder = inSystem ? SystemFolder() : WindowsFolder();
+    return folder.empty() ? std::wstring() : folder + L"\\" + name;
+}
+
+// What a script's program name stands for. A bare name is the system folders' file, never one in the
+// current folder or beside the setup; a relative path with a folder part is refused, since it would be
+// taken against a folder a user may write.
+enum class ProgramLookup { kFound, kMissing, kRefused };
+
+ProgramLookup LookUpProgram(const char* action, std::wstring* file) {
+    switch (ClassifyProgramName(*file)) {
+        case ProgramNameKind::kFull:
+            return ProgramLookup::kFound;
+        case ProgramNameKind::kBare: {
+            std::wstring found;
+            if (!FindInSystemFolders(*file, &found)) return ProgramLookup::kMissing;
+            *file = found;
+            return ProgramLookup::kFound;
+        }
+        case ProgramNameKind::kRelative:
+            break;
+    }
+    TraceLine(L"Fun:%hs, Description:%ls is a relative path, refused\r\n", action, file->c_str());
+    return ProgramLookup::kRefused;
 }
 
 // Starts `program` with a command line through the wide-character process API, so paths the ANSI code
@@ -144,7 +165,9 @@ int Lua_Exec(lua_State* L) {
     std::wstring parameters, folder;
     if (!::PathIsURLW(file.c_str())) {
         if (!ArgPath(L, 1, file)) return PushFlag(L, false);
-        if (!PathExists(file)) {
+        const ProgramLookup lookup = LookUpProgram("Lua_Exec", &file);
+        if (lookup == ProgramLookup::kRefused) return PushFlag(L, false);
+        if (lookup == ProgramLookup::kMissing || !PathExists(file)) {
             if (_wcsicmp(verb.c_str(), L"Startunpin") == 0 || _wcsicmp(verb.c_str(), L"Taskbarunpin") == 0)
                 return PushFlag(L, true);
             TraceMissing("Lua_Exec", file);
@@ -191,7 +214,13 @@ int Lua_ExplorerExec(lua_State* L) { return PushFlag(L, ExplorerLaunch(ArgText(L
 
 // Lua_ShellExec(file, parameters) -> boolean: opened hidden, not waited for.
 int Lua_ShellExec(lua_State* L) {
-    const std::wstring file = ArgText(L, 1), parameters = ArgText(L, 2);
+    std::wstring file = ArgText(L, 1);
+    const std::wstring parameters = ArgText(L, 2);
+    if (!::PathIsURLW(file.c_str())) {
+        const ProgramLookup lookup = LookUpProgram("Lua_ShellExec", &file);
+        if (lookup == ProgramLookup::kMissing) TraceMissing("Lua_ShellExec", file);
+        if (lookup != ProgramLookup::kFound) return PushFlag(L, false);
+    }
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;  // hidden: no error box either
