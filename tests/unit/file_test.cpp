@@ -10,6 +10,7 @@
 
 #include "fsutil.h"
 #include "luatestutil.h"
+#include "orvscriptengine/deletedirectories.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
 #include "utility/textconv.h"
@@ -169,6 +170,47 @@ TEST(FileActions, TreesAreDeletedWithReadOnlyFilesButNeverThroughALink) {
     ASSERT_TRUE(::DeleteFileW(outside.Sub(L"keep.txt").c_str()));
     EXPECT_EQ(RunScript("Lua_DelFileRecursive(dir .. '\\\\tree')"), 1);
     EXPECT_TRUE(DirExists(outside.Path()));
+}
+
+// What the seam below swaps in: the folder it is called for is moved away and a link to this one is put
+// in its place, after the listing showed a plain folder there.
+std::wstring g_swapTarget;
+
+void SwapForLink(const std::wstring& folder) {
+    if (folder.substr(folder.size() - 4) != L"\\sub") return;
+    ASSERT_TRUE(::MoveFileW(folder.c_str(), (folder + L"-moved").c_str()));
+    ASSERT_TRUE(MakeJunction(folder, g_swapTarget));
+}
+
+// A name made of dots and spaces is an entry of the tree, never its parent; a subfolder swapped for a link
+// between its listing and its entering is not entered.
+TEST(FileActions, RecursiveDeletionNeverLeavesItsTree) {
+    TempDir dir(L"orvf");
+    TempDir outside(L"orvo");
+    const std::wstring verbatim = L"\\\\?\\" + dir.Path();
+    ASSERT_TRUE(::CreateDirectoryW(dir.Sub(L"tree").c_str(), nullptr) &&
+                ::CreateDirectoryW((verbatim + L"\\tree\\.. ").c_str(), nullptr) &&
+                ::CreateDirectoryW((verbatim + L"\\tree\\.. \\... ").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(verbatim + L"\\tree\\.. \\... \\inner.txt", "x") &&
+                WriteFileBytes(verbatim + L"\\tree\\. ", "x") && WriteFileBytes(dir.Sub(L"keep.txt"), "keep"));
+    orv::SetGlobalText(EngineState(), "dir", dir.Path());
+    EXPECT_EQ(RunScript("Lua_DelFileRecursive(dir .. '\\\\tree')"), 1);
+    EXPECT_FALSE(DirExists(dir.Sub(L"tree")));
+    EXPECT_EQ(Read(dir.Sub(L"keep.txt")), "keep");
+
+    ASSERT_TRUE(::CreateDirectoryW(dir.Sub(L"tree").c_str(), nullptr) &&
+                ::CreateDirectoryW(dir.Sub(L"tree\\sub").c_str(), nullptr) &&
+                WriteFileBytes(outside.Sub(L"victim.txt"), "keep"));
+    g_swapTarget = outside.Path();
+    const orv::DeletionSeam previous = orv::SetDeletionSeam(SwapForLink);
+    TraceCapture capture;
+    EXPECT_EQ(RunScript("Lua_DelFileRecursive(dir .. '\\\\tree')"), 1);
+    orv::SetDeletionSeam(previous);
+    EXPECT_EQ(Read(outside.Sub(L"victim.txt")), "keep");
+    EXPECT_TRUE(Traced(dir.Sub(L"tree\\sub") + L" changed after it was listed; it is not entered\r\n"));
+    const std::wstring link = dir.Sub(L"tree\\sub");
+    orv::test::RemoveUnixSymlink(orv::test::UnixPath(link));
+    orv::test::WaitUntil([&link] { return ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 TEST(FileActions, RecursiveDeletionReportsEachFileItCannotDelete) {

@@ -1,6 +1,14 @@
-// The engine's recursive deletion.
+// The engine's recursive deletion. It works through handles: each folder is listed through its own
+// handle, and a subfolder is entered only when the handle opened for it is the plain folder the listing
+// showed (same volume, same file id), so a folder swapped for a junction or a link after it was listed is
+// never entered (some systems follow a link even when it is opened as a reparse point: the handle's kind
+// alone does not tell). Names are used as listed, behind the "\\?\" prefix, so a name made of dots and
+// spaces (".. ", "... ") names that entry and never the parent.
 #include "orvscriptengine.h"
 
+#include <vector>
+
+#include "deletedirectories.h"
 #include "scriptcallback.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -20,12 +28,77 @@ void ChangeDirectoryAway(const std::wstring& path) {
 
 namespace {
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+DeletionSeam g_seam = nullptr;
+
+struct Entry {
+    std::wstring name;
+    DWORD attributes;
+    ULONGLONG id;
+};
+
+// What a handle is: its volume, its file id and whether it is a folder that is not a reparse point.
+struct Identity {
+    DWORD volume = 0;
+    ULONGLONG id = 0;
+    bool plainFolder = false;
+};
+
+bool IdentityOf(HANDLE handle, Identity* identity) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->id = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity->plainFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return true;
+}
+
+// The path with the prefix that turns off the system's name normalisation.
+std::wstring Verbatim(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::wstring();
+    std::vector<wchar_t> buffer(needed);
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
+    if (length == 0 || length >= needed) return std::wstring();
+    const std::wstring full(buffer.data(), length);
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+UniqueFileHandle OpenFolder(const std::wstring& verbatim) {
+    return UniqueFileHandle(::CreateFileW(verbatim.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE |
+                                          SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Every entry of the folder, read through its handle before anything in it is touched.
+std::vector<Entry> ListFolder(HANDLE folder) {
+    std::vector<Entry> entries;
+    std::vector<ULONGLONG> buffer(64 * 1024 / sizeof(ULONGLONG));
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    while (::GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size() * 8))) {
+        kind = FileIdBothDirectoryInfo;
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+                entries.push_back({std::move(name), info->FileAttributes, static_cast<ULONGLONG>(info->FileId.QuadPart)});
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
+        }
+    }
+    return entries;
+}
+
 // Removes a junction or symbolic link itself, never what it points to: the link is opened as a reparse
 // point and marked for deletion only when the open handle really is the reparse point. (Some systems
 // follow the link even then, and RemoveDirectoryW may remove an empty target.) Otherwise the link stays.
-void RemoveLink(const std::wstring& path) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const UniqueFileHandle link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, share, nullptr,
+void RemoveLink(const std::wstring& verbatim) {
+    const UniqueFileHandle link(::CreateFileW(verbatim.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                               nullptr));
     FILE_ATTRIBUTE_TAG_INFO tag = {};
@@ -36,44 +109,84 @@ void RemoveLink(const std::wstring& path) {
     ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
-void DeleteTree(const std::wstring& path, ScriptCallback* onError, const wchar_t* traceName) {
-    TraceLine(L"%ls %ls", traceName, path.c_str());
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        RemoveLink(path);  // its target is never entered
-        return;
+class TreeDeletion {
+public:
+    TreeDeletion(ScriptCallback* onError, const wchar_t* traceName) : onError_(onError), traceName_(traceName) {}
+
+    void Run(const std::wstring& path) {
+        TraceLine(L"%ls %ls", traceName_, path.c_str());
+        const std::wstring verbatim = Verbatim(path);
+        if (verbatim.empty()) return;
+        const DWORD attributes = ::GetFileAttributesW(verbatim.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return;
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteOneFile(path, verbatim, attributes);
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(verbatim);  // its target is never entered
+        ChangeDirectoryAway(path);  // the current folder is held open without sharing its deletion
+        UniqueFileHandle folder = OpenFolder(verbatim);
+        Identity identity;
+        if (!folder || !IdentityOf(folder.Get(), &identity) || !identity.plainFolder) return;
+        DeleteFolder(path, verbatim, std::move(folder), identity.volume);
     }
-    const std::wstring base = folder ? path + L"\\" : path.substr(0, path.find_last_of(L"\\/") + 1);
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((folder ? path + L"\\*.*" : path).c_str(), &found));
-    if (!search) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = base + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteTree(full, onError, traceName);
-            continue;
-        }
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileW(full.c_str()) && onError) onError->Call(full, static_cast<int>(::GetLastError()));
-    } while (::FindNextFileW(search.Get(), &found));
-    search.Reset();
-    if (folder) {
+
+private:
+    void DeleteOneFile(const std::wstring& path, const std::wstring& verbatim, DWORD attributes) {
+        if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(verbatim.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::DeleteFileW(verbatim.c_str()) && onError_) onError_->Call(path, static_cast<int>(::GetLastError()));
+    }
+
+    // The subfolder the listing showed, opened; null (traced) when what is there now is another object.
+    UniqueFileHandle EnterListed(const std::wstring& path, const std::wstring& verbatim, const Entry& entry,
+                                 DWORD volume) {
+        if (g_seam) g_seam(path);
         ChangeDirectoryAway(path);
-        ::RemoveDirectoryW(path.c_str());
+        UniqueFileHandle folder = OpenFolder(verbatim);
+        Identity identity;
+        if (!folder || !IdentityOf(folder.Get(), &identity)) return UniqueFileHandle();
+        if (identity.plainFolder && identity.volume == volume && identity.id == entry.id) return folder;
+        TraceLine(L"%ls changed after it was listed; it is not entered\r\n", path.c_str());
+        return UniqueFileHandle();
     }
-}
+
+    // Deletes what `folder` holds, then the folder itself through its handle.
+    void DeleteFolder(const std::wstring& path, const std::wstring& verbatim, UniqueFileHandle folder, DWORD volume) {
+        for (const Entry& entry : ListFolder(folder.Get())) {
+            const std::wstring childPath = path + L"\\" + entry.name;
+            const std::wstring childVerbatim = verbatim + L"\\" + entry.name;
+            if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                DeleteOneFile(childPath, childVerbatim, entry.attributes);
+                continue;
+            }
+            if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                RemoveLink(childVerbatim);
+                continue;
+            }
+            TraceLine(L"%ls %ls", traceName_, childPath.c_str());
+            UniqueFileHandle child = EnterListed(childPath, childVerbatim, entry, volume);
+            if (child) DeleteFolder(childPath, childVerbatim, std::move(child), volume);
+        }
+        ChangeDirectoryAway(path);
+        FILE_DISPOSITION_INFO disposition = {TRUE};  // fails while anything is left inside: ignored
+        ::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
+    }
+
+    ScriptCallback* onError_;
+    const wchar_t* traceName_;
+};
 
 }  // namespace
 
+DeletionSeam SetDeletionSeam(DeletionSeam seam) {
+    const DeletionSeam previous = g_seam;
+    g_seam = seam;
+    return previous;
+}
+
 void ORVScriptEngine::DeleteDirectories(const std::wstring& path) {
-    DeleteTree(path, nullptr, L"ORVScriptEngine::DeleteDirectories");
+    TreeDeletion(nullptr, L"ORVScriptEngine::DeleteDirectories").Run(path);
 }
 
 void ORVScriptEngine::DeleteDirectoriesEx(const std::wstring& path, ScriptCallback* onError) {
-    DeleteTree(path, onError, L"ORVScriptEngine::DeleteDirectoriesEx");
+    TreeDeletion(onError, L"ORVScriptEngine::DeleteDirectoriesEx").Run(path);
 }
 
 }  // namespace orv
