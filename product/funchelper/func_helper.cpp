@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "utility/securitydescriptor.h"
 #include "utility/uniquehandle.h"
 
 #define FUNC_HELPER_API extern "C" __declspec(dllexport)
@@ -94,18 +95,19 @@ FUNC_HELPER_API BOOL WINAPI AllowAccountPrivilege(const wchar_t* folder) {
     if (::GetNamedSecurityInfoW(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &oldAcl,
                                 nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put())) != ERROR_SUCCESS)
         return FALSE;
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid);
-    if (!::CreateWellKnownSid(WinBuiltinUsersSid, nullptr, sid, &sidSize)) return FALSE;
-    EXPLICIT_ACCESSW access = {};
-    access.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
-    access.grfAccessMode = GRANT_ACCESS;
-    access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(sid);
+    // The entry to add, as the shared descriptor module writes it.
+    orv::SecurityDescriptor wanted;
+    if (!wanted.FromSddl(L"D:" + orv::UsersReadAndRunAce()) || !wanted.Dacl()) return FALSE;
+    ULONG count = 0;
+    orv::UniqueLocalMemory entries;
+    if (::GetExplicitEntriesFromAclW(wanted.Dacl(), &count, reinterpret_cast<PEXPLICIT_ACCESS_W*>(entries.Put())) !=
+            ERROR_SUCCESS ||
+        count != 1)
+        return FALSE;
     orv::UniqueLocalMemory newAcl;
-    if (::SetEntriesInAclW(1, &access, oldAcl, reinterpret_cast<PACL*>(newAcl.Put())) != ERROR_SUCCESS) return FALSE;
+    if (::SetEntriesInAclW(count, static_cast<PEXPLICIT_ACCESS_W>(entries.Get()), oldAcl,
+                           reinterpret_cast<PACL*>(newAcl.Put())) != ERROR_SUCCESS)
+        return FALSE;
     std::wstring path(folder);
     return ::SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                    static_cast<PACL>(newAcl.Get()), nullptr) == ERROR_SUCCESS;

@@ -1,4 +1,4 @@
-// Running the uninstaller from a copy in the temporary folder, so that the install folder can go.
+// Running the uninstaller from a copy outside the install folder, so that the install folder can go.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +7,11 @@
 
 namespace quellby {
 
-// Copies this program into the temporary folder under a name of its own, starts the copy with
-// `arguments` followed by /_from:"<this program's folder>", waits for it to end, deletes the copy (or
-// schedules it for deletion at the next start) and returns the copy's exit code. 0, with a trace line,
-// when the copy cannot be made or started.
+// Copies this program into a new private folder in the temporary folder, checks the copy while holding it
+// open against changes, starts it in the system folder with `arguments` followed by
+// /_from:"<this program's folder>" /_parent:<an inherited handle to this process>, waits for it to end,
+// removes the folder (what is still in use goes at the next start) and returns the copy's exit code. 0,
+// with a trace line, when the copy cannot be made or started.
 DWORD RunFromTemporaryCopy(const std::wstring& arguments);
 
 // Where the running copy moves its own file before the script deletes `_Uninstall_Path`: a program's

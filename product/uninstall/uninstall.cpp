@@ -1,6 +1,7 @@
-// Uninstall.exe: the sample product's uninstaller. Started from the install folder it runs a copy of
-// itself from the temporary folder and passes on that copy's exit code; the copy runs the uninstall
-// script left in the install folder.
+// Uninstall.exe: the sample product's uninstaller. Started from the install folder that a machine-wide
+// uninstall entry registers for it, it runs a copy of itself from a private folder in the temporary
+// folder and passes on that copy's exit code; the copy, once it has checked that this uninstaller started
+// it for that folder, runs the uninstall script left in the install folder.
 //
 //   Uninstall.exe [/S] [/contact:TEXT] [/suggest:TEXT] [/vote:N,N...] [/clearuserdata] [/keepsettings]
 //
@@ -11,12 +12,15 @@
 //   /clearuserdata   also delete the user's data folder
 //   /keepsettings    keep the user's settings
 //   /_from:FOLDER    internal: this process is the copy, FOLDER the install folder
+//   /_parent:N       internal: the copy's inherited handle to the uninstaller that started it
 //
 // Exit codes: 1 uninstalled, 0 stopped (missing or failing chunk, script error), 2 cancelled.
 #include <windows.h>
 #include <shellapi.h>
 
 #include "orvscriptengine/orvscriptengine.h"
+#include "parentcheck.h"
+#include "registration.h"
 #include "selfcopy.h"
 #include "uninstalloptions.h"
 #include "uninstallrun.h"
@@ -44,6 +48,27 @@ int RunCopy(const quellby::UninstallOptions& options) {
     return exitCode;
 }
 
+// The uninstaller, run from the install folder, works only on the folder it is registered for.
+bool MayCopyItself() {
+    const std::wstring self = quellby::OwnProgramPath();
+    if (!self.empty() && quellby::IsRegisteredInstall(self, quellby::FolderOf(self))) return true;
+    orv::TraceLine(L"refused: this uninstaller is not the one registered for its folder\r\n");
+    return false;
+}
+
+// The copy works only for the registered uninstaller that started it, and only on that one's folder, which
+// it then names as the registration was compared with it.
+bool CopyMayRun(quellby::UninstallOptions* options) {
+    std::wstring starter;
+    if (quellby::HandleIsCreator(options->parentHandle, &starter) &&
+        quellby::IsRegisteredInstall(starter, options->fromFolder)) {
+        options->fromFolder = quellby::CanonicalPath(options->fromFolder);
+        return true;
+    }
+    orv::TraceLine(L"refused: /_from: is taken only from the registered uninstaller of that folder\r\n");
+    return false;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -60,8 +85,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         orv::TraceLine(L"the uninstaller's copy was started without its install folder\r\n");
         return quellby::kExitStopped;
     }
-    if (!options.hasFrom)
+    if (!options.hasFrom) {
+        if (!MayCopyItself()) return quellby::kExitStopped;
         return static_cast<int>(quellby::RunFromTemporaryCopy(quellby::ArgumentsAfterProgram(::GetCommandLineW())));
+    }
+    if (!CopyMayRun(&options)) return quellby::kExitStopped;
     try {
         return RunCopy(options);
     } catch (const orv::NoLuaState& failure) {

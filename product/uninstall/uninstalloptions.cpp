@@ -48,6 +48,8 @@ UninstallOptions ParseUninstallOptions(int argc, const wchar_t* const* argv) {
         } else if (TakePrefix(arg, L"/_from:", &rest)) {
             options.hasFrom = true;
             options.fromFolder = WithoutTrailingBackslashes(rest);
+        } else if (TakePrefix(arg, L"/_parent:", &rest)) {
+            options.parentHandle = rest;
         }
     }
     return options;

@@ -15,6 +15,7 @@ struct UninstallOptions {
     bool keepSettings = false;        // "/keepsettings"
     bool hasFrom = false;             // "/_from:FOLDER": this process is the temporary copy
     std::wstring fromFolder;          // the install folder, without a trailing backslash
+    std::wstring parentHandle;        // "/_parent:N": the starter's handle to itself, as a number
 };
 
 // Reads the arguments after the program name (argv[1] on). Option names are compared without regard to

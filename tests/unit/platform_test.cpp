@@ -1,4 +1,5 @@
-// Path expansion limits, the mutex name rules, the single-instance mutex and the bridge install point.
+// Path expansion limits, the mutex name rules, the single-instance mutex, the bridge install point and the
+// rights of the folders the setup and the uninstaller create.
 #include <gtest/gtest.h>
 #include <aclapi.h>
 #include <windows.h>
@@ -6,13 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <sddl.h>
+#include <vector>
 
 #include "appinstance.h"
+#include "fsutil.h"
 #include "luatestutil.h"
 #include "tracecapture.h"
 #include "orvscriptengine/bridge.h"
 #include "orvscriptengine/pathexpand.h"
 #include "orvscriptengine/scriptglobals.h"
+#include "utility/securitydescriptor.h"
 #include "utility/textconv.h"
 
 namespace {
@@ -130,6 +135,115 @@ TEST(UniqueHandle, ClosingKeepsTheLastErrorAndAFailedFileOpenIsNeverOwned) {
     // The mix-up the file wrapper exists for: a null-invalid wrapper must not own the failure value either.
     const orv::UniqueHandle mixedUp(INVALID_HANDLE_VALUE);
     EXPECT_FALSE(mixedUp.Valid());
+}
+
+// What a descriptor written as SDDL grants, read back through the system's own conversion.
+struct Grant {
+    std::wstring sid;
+    DWORD mask;
+    BYTE flags;
+};
+struct Rights {
+    bool valid = false;
+    bool isProtected = false;
+    std::wstring owner;  // empty when the descriptor names none
+    std::vector<Grant> grants;
+};
+
+std::wstring SidText(PSID sid) {
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(sid, &text)) return std::wstring();
+    const std::wstring result(text);
+    ::LocalFree(text);
+    return result;
+}
+
+std::wstring WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(sid);
+    return ::CreateWellKnownSid(type, nullptr, sid, &size) ? SidText(sid) : std::wstring();
+}
+
+Rights ReadRights(const std::wstring& sddl) {
+    Rights rights;
+    orv::SecurityDescriptor descriptor;
+    if (!descriptor.FromSddl(sddl) || !descriptor.Dacl()) return rights;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!::GetSecurityDescriptorControl(descriptor.Get(), &control, &revision) ||
+        !::GetSecurityDescriptorOwner(descriptor.Get(), &owner, &defaulted))
+        return rights;
+    rights.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    if (owner) rights.owner = SidText(owner);
+    for (DWORD i = 0; i < descriptor.Dacl()->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!::GetAce(descriptor.Dacl(), i, reinterpret_cast<void**>(&ace)) ||
+            ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            return rights;
+        rights.grants.push_back({SidText(&ace->SidStart), ace->Mask, ace->Header.AceFlags});
+    }
+    rights.valid = true;
+    return rights;
+}
+
+constexpr BYTE kInheritedByAll = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+TEST(FolderRights, APrivateFolderIsItsMakersAlone) {
+    const Rights elevated = ReadRights(orv::PrivateFolderSddl(true, std::wstring()));
+    ASSERT_TRUE(elevated.valid);
+    EXPECT_TRUE(elevated.isProtected);
+    EXPECT_EQ(elevated.owner, WellKnownSid(WinBuiltinAdministratorsSid));
+    ASSERT_EQ(elevated.grants.size(), 2u);
+    for (const Grant& grant : elevated.grants) {
+        EXPECT_TRUE(grant.sid == WellKnownSid(WinLocalSystemSid) || grant.sid == WellKnownSid(WinBuiltinAdministratorsSid))
+            << orv::WideToUtf8(grant.sid);
+        EXPECT_EQ(grant.mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+        EXPECT_EQ(grant.flags, kInheritedByAll);
+    }
+    EXPECT_NE(elevated.grants[0].sid, elevated.grants[1].sid);
+
+    const std::wstring user = orv::CurrentUserSid();
+    ASSERT_EQ(user.rfind(L"S-1-", 0), 0u);
+    const Rights own = ReadRights(orv::PrivateFolderSddl(false, user));
+    ASSERT_TRUE(own.valid);
+    EXPECT_TRUE(own.isProtected);
+    EXPECT_EQ(own.owner, user);
+    ASSERT_EQ(own.grants.size(), 1u);
+    EXPECT_EQ(own.grants[0].sid, user);
+    EXPECT_EQ(own.grants[0].mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    EXPECT_EQ(own.grants[0].flags, kInheritedByAll);
+    EXPECT_TRUE(orv::PrivateFolderSddl(false, std::wstring()).empty());
+}
+
+TEST(FolderRights, ProgramFoldersLetTheUsersReadAndRunOnly) {
+    const Rights program = ReadRights(orv::ProgramFolderSddl());
+    ASSERT_TRUE(program.valid);
+    EXPECT_TRUE(program.isProtected);
+    ASSERT_EQ(program.grants.size(), 3u);
+    const Rights users = ReadRights(L"D:" + orv::UsersReadAndRunAce());
+    ASSERT_TRUE(users.valid);
+    ASSERT_EQ(users.grants.size(), 1u);
+    for (const Grant& grant : {program.grants[2], users.grants[0]}) {
+        EXPECT_EQ(grant.sid, WellKnownSid(WinBuiltinUsersSid));
+        EXPECT_EQ(grant.mask, static_cast<DWORD>(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE));
+        EXPECT_EQ(grant.flags, kInheritedByAll);
+    }
+}
+
+TEST(FolderRights, AFolderWithADescriptorIsNewOrNotMade) {
+    orv::test::TempDir dir(L"orvrights");
+    ASSERT_TRUE(dir.Ok());
+    const std::wstring folder = dir.Sub(L"private");
+    ASSERT_TRUE(orv::CreateFolderWithSddl(folder, orv::PrivateFolderSddl()));
+    EXPECT_TRUE(orv::test::DirExists(folder));
+    EXPECT_FALSE(orv::CreateFolderWithSddl(folder, orv::PrivateFolderSddl()));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    for (const wchar_t* sddl : {L"", L"D:P(A;OICI;FA;;;NOSUCH)"}) {
+        EXPECT_FALSE(orv::CreateFolderWithSddl(dir.Sub(L"other"), sddl));
+        EXPECT_FALSE(orv::test::DirExists(dir.Sub(L"other")));
+    }
 }
 
 int OpenTestModule(lua_State* L) {

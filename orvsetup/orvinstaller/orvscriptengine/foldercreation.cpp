@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "utility/processfolders.h"
-#include <sddl.h>
+#include "utility/securitydescriptor.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -66,23 +66,6 @@ std::vector<std::wstring> MissingFolders(const std::wstring& path) {
     return missing;
 }
 
-// What Program Files grants, without inheriting anything from above: administrators and SYSTEM
-// everything, the users reading and running.
-const wchar_t kProgramFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-
-bool CreateFolderWithSddl(const std::wstring& path, const wchar_t* sddl, DWORD* error) {
-    UniqueLocalMemory descriptor;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            sddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()), nullptr)) {
-        *error = ::GetLastError();
-        return false;
-    }
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.Get(), FALSE};
-    if (::CreateDirectoryW(path.c_str(), &attributes)) return true;
-    *error = ::GetLastError();
-    return false;
-}
-
 }  // namespace
 
 bool PathIsWithin(const std::wstring& path, const std::wstring& folder) {
@@ -102,10 +85,9 @@ bool CreateFolderTree(const std::wstring& path) {
     if (missing.empty()) return IsFolder(full);
     const std::wstring& top = missing.front();
     if (!InheritsRightly(top)) {
-        DWORD error = 0;
-        if (CreateFolderWithSddl(top, kProgramFolderSddl, &error)) {
+        if (CreateFolderWithSddl(top, ProgramFolderSddl())) {
             TraceLine(L"%ls has the program folders' rights\r\n", top.c_str());
-        } else if (error != ERROR_ALREADY_EXISTS) {
+        } else if (const DWORD error = ::GetLastError(); error != ERROR_ALREADY_EXISTS) {
             ORV_FAILURE_TRAILER(L"CreateDirectory with the program folders' rights failed.", error);
             return false;
         }
