@@ -30,12 +30,14 @@ ScopedEnv::~ScopedEnv() {
     return ::testing::AssertionFailure() << "expected exit code " << exitCode << "\n" << r.Describe();
 }
 
-PlantedPrograms::PlantedPrograms(const std::vector<std::wstring>& folders) {
-    const std::wstring marker = ExeDirectory() + L"\\marker.exe";
+PlantedPrograms::PlantedPrograms(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& names,
+                                 const std::wstring& marker) {
+    const std::wstring source = ExeDirectory() + L"\\" + marker;
+    ok_ = ReadFileBytes(source, &markerBytes_);
     for (const std::wstring& folder : folders) {
-        for (const wchar_t* name : {L"cmd", L"sc", L"reg", L"net", L"taskkill", L"explorer", L"regsvr32"}) {
-            const std::wstring path = folder + L"\\" + name + L".exe";
-            if (!::CopyFileW(marker.c_str(), path.c_str(), TRUE)) ok_ = false;  // never over a real program
+        for (const std::wstring& name : names) {
+            const std::wstring path = folder + L"\\" + name;
+            if (!::CopyFileW(source.c_str(), path.c_str(), TRUE)) ok_ = false;  // never over a real program
             else paths_.push_back(path);
         }
     }
@@ -50,9 +52,20 @@ PlantedPrograms::~PlantedPrograms() {
 
 std::string PlantedPrograms::Ran() const {
     std::string ran;
-    for (const std::wstring& path : paths_)
+    for (const std::wstring& path : paths_) {
+        std::string bytes;
         if (FileExists(path + L".ran")) ran += ToUtf8(path) + "\n";
+        else if (!ReadFileBytes(path, &bytes) || bytes != markerBytes_) ran += ToUtf8(path) + " (replaced)\n";
+    }
     return ran;
+}
+
+std::wstring ChunkRanMarker(const std::wstring& folder) { return folder + L"\\chunk.ran"; }
+
+bool WriteMarkerChunks(const std::wstring& folder) {
+    const std::string chunk = "local f = io.open([[" + ToUtf8(ChunkRanMarker(folder)) +
+                              "]], 'w') if f then f:write('ran') f:close() end\n";
+    return WriteFileBytes(folder + L"\\Uninst.dar0", chunk) && WriteFileBytes(folder + L"\\Uninst.dar1", chunk);
 }
 
 std::wstring TempFolder() {

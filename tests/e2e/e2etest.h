@@ -49,11 +49,18 @@ inline bool HasRawLine(const std::vector<std::wstring>& lines, const std::wstrin
 SetupResult RunAndCloseTheFirstDialog(const std::wstring& exe, bool* dialogShown);
 
 // Marker programs (tests/e2e/marker.c) under the names of the system tools a setup might start by a
-// bare name, planted in each of `folders`; each leaves "<its path>.ran" when it runs. Removed again,
-// with what they left, when the object goes away.
+// bare name, planted in each of `folders`; each leaves "<its path>.ran" when it runs. Given other file
+// names and the marker DLL (kMarkerDll, tests/e2e/markerdll.c), DLLs that leave "<their path>.ran" when
+// they are loaded. Removed again, with what they left, when the object goes away; a planted file that
+// something replaced counts as run.
+constexpr const wchar_t* kMarkerDll = L"markerdll.dll";
 class PlantedPrograms {
 public:
-    explicit PlantedPrograms(const std::vector<std::wstring>& folders);
+    explicit PlantedPrograms(const std::vector<std::wstring>& folders,
+                             const std::vector<std::wstring>& names = {L"cmd.exe", L"sc.exe", L"reg.exe", L"net.exe",
+                                                                       L"taskkill.exe", L"explorer.exe",
+                                                                       L"regsvr32.exe"},
+                             const std::wstring& marker = L"marker.exe");
     ~PlantedPrograms();
     PlantedPrograms(const PlantedPrograms&) = delete;
     PlantedPrograms& operator=(const PlantedPrograms&) = delete;
@@ -64,8 +71,14 @@ public:
 
 private:
     std::vector<std::wstring> paths_;
+    std::string markerBytes_;
     bool ok_ = true;
 };
+
+// Uninstall chunks (Uninst.dar0, Uninst.dar1) in `folder` that leave ChunkRanMarker(folder) when the
+// uninstaller runs them.
+bool WriteMarkerChunks(const std::wstring& folder);
+std::wstring ChunkRanMarker(const std::wstring& folder);
 
 // The temporary folder (%TEMP%) without its trailing backslash, and a path's folder part.
 std::wstring TempFolder();

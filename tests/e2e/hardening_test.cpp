@@ -78,18 +78,24 @@ TEST(Hardening, WithoutSetDefaultDllDirectoriesTheHookStillLoadsFromTheSystemFol
     EXPECT_TRUE(EndedWith(RunSetup(probe, {}, kRunTimeoutMs), 0));
 }
 
-// The uninstaller's copy runs from the temporary folder: DLLs planted there must not load either.
-TEST(Hardening, TheUninstallersCopyLoadsNoPlantedDll) {
+// A copy of the genuine uninstaller in a folder a user can write, beside chunks of their own, is not the
+// registered uninstaller of that folder: it runs nothing and loads none of the DLLs planted beside it.
+TEST(Hardening, AnUninstallerOutsideItsRegisteredFolderRunsNothing) {
     PlantedFolder folder;
     ASSERT_TRUE(folder.Ok());
     ASSERT_TRUE(NativeFirstOverridesAreSet());
     const std::wstring uninstaller =
-        folder.Copy(ExeDirectory() + L"\\" ORV_SAMPLE_PAYLOAD L"\\Uninstall.exe", L"Uninstall_copy.exe");
+        folder.Copy(ExeDirectory() + L"\\" ORV_SAMPLE_PAYLOAD L"\\Uninstall.exe", L"Uninstall.exe");
     ASSERT_FALSE(uninstaller.empty());
-    TempDir notInstalled(L"orvnoinstall");
-    const SetupResult r = RunSetup(uninstaller, {L"/S", L"/_from:" + notInstalled.Path()}, kRunTimeoutMs);
+    const std::wstring here = ParentFolder(uninstaller);
+    ASSERT_TRUE(WriteMarkerChunks(here));
+    SetupProcess run;
+    run.FollowChildProcesses();
+    ASSERT_TRUE(run.Start(uninstaller, {L"/S"}));
+    const SetupResult r = run.Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 0));
-    EXPECT_TRUE(ContainsLine(r.lines, L"Uninst.dar0")) << r.Describe();  // it ran up to the missing chunk
+    EXPECT_TRUE(ContainsLine(r.lines, L"refused: this uninstaller is not the one registered for its folder"));
+    EXPECT_FALSE(FileExists(ChunkRanMarker(here)));
     EXPECT_TRUE(LacksLine(r.lines, L"PLANTED DLL LOADED")) << r.Describe();
 }
 

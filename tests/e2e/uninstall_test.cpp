@@ -1,5 +1,5 @@
-// Uninstall.exe with the sample product's uninstall chunks, on a prepared install folder: what a silent
-// run removes, the reason report, the run through its temporary copy, and the ways it stops early.
+// Uninstall.exe with the sample product's uninstall chunks, on a prepared, registered install folder: what a
+// silent run removes, the reason report, the run through its private copy, and the ways it stops early.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -53,6 +53,7 @@ public:
               RegWriteString(HKEY_LOCAL_MACHINE, kProductKey, L"AppPath", Path()) &&
               RegWriteDword(HKEY_CURRENT_USER, kProductKey, L"UnionId", 1234) &&
               RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", Path()) &&
+              RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", L"\"" + Program() + L"\"") &&
               PlaceLink(QuickLaunchLink(kProductName));
     }
     ~Installation() {
@@ -62,6 +63,7 @@ public:
     }
     bool Ok() const { return ok_; }
     const std::wstring& Path() const { return dir_.Path(); }
+    std::wstring Program() const { return dir_.Sub(L"Uninstall.exe"); }
     bool Untouched() const {
         return FileExists(dir_.Sub(L"data\\settings.ini")) && FileExists(dir_.Sub(L"Uninst.dar1")) &&
                RegKeyExists(HKEY_LOCAL_MACHINE, kProductKey) && RegKeyExists(HKEY_CURRENT_USER, kProductKey) &&
@@ -83,10 +85,25 @@ private:
     bool ok_ = false;
 };
 
-// The uninstaller as its own temporary copy would run: outside the install folder, told where that is.
-SetupResult RunCopy(const Installation& install, const TempDir& runner, std::vector<std::wstring> args) {
-    args.push_back(L"/_from:" + install.Path());
-    return RunSetup(runner.Sub(L"Uninstall.exe"), args, kRunTimeoutMs);
+// The uninstaller started from the install folder, with the lines of the copy it runs.
+SetupResult RunUninstaller(const Installation& install, const std::vector<std::wstring>& args) {
+    SetupProcess run;
+    run.FollowChildProcesses();
+    run.Start(install.Program(), args);
+    return run.Finish(kRunTimeoutMs);
+}
+
+// The copy's folder and process id, from the line the uninstaller writes when it has started the copy.
+bool CopyStarted(const std::vector<std::wstring>& lines, std::wstring* folder, DWORD* processId) {
+    const std::wstring runs = L"the uninstaller's copy runs from ", as = L" as process ";
+    const int at = IndexOf(lines, runs);
+    if (at < 0) return false;
+    const std::wstring line = StripTag(lines[at]);
+    const size_t from = line.find(runs) + runs.size(), pid = line.rfind(as);
+    if (pid == std::wstring::npos || pid < from) return false;
+    *folder = line.substr(from, pid - from);
+    *processId = static_cast<DWORD>(std::wcstoul(line.c_str() + pid + as.size(), nullptr, 10));
+    return true;
 }
 
 // A JSON string literal at `text[*pos]` (the opening quote), decoded; false when it is not valid JSON.
@@ -155,27 +172,23 @@ bool ParseReason(const std::string& text, int* id, std::string* suggest, std::st
 
 TEST(Uninstaller, SilentRunRemovesFilesKeysAndShortcutsAndRunsEveryHook) {
     Installation install;
-    TempDir runner(L"orvuncopy");
-    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+    ASSERT_TRUE(install.Ok());
     ASSERT_TRUE(install.Untouched());
 
-    const SetupResult r = RunCopy(install, runner, {L"/S"});
+    const SetupResult r = RunUninstaller(install, {L"/S"});
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"script_version:1.0.2.55", L"union_id=1234", L"HKLM\\" + kProductKey,
                                        L"HKCU\\" + kProductKey, L"HKLM\\" + kUninstallKey,
                                        L"ORVScriptEngine::DeleteDirectoriesEx " + install.Path(), L"-----install----"}));
     EXPECT_TRUE(LacksLine(r.lines, L"uninstreason:"));  // no contact text: no reason report
     EXPECT_EQ(install.Leftovers(), "");
-    // The running program cannot delete its own file; it set the file aside instead of asking.
-    EXPECT_FALSE(FileExists(runner.Sub(L"Uninstall.exe")));
 }
 
 TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
     Installation install;
-    TempDir runner(L"orvuncopy");
-    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+    ASSERT_TRUE(install.Ok());
 
-    const SetupResult r = RunCopy(install, runner, {L"/S", L"/vote:4,2", L"/suggest:too \"slow\" /r/nat C:\\dir\x01 end",
+    const SetupResult r = RunUninstaller(install, {L"/S", L"/vote:4,2", L"/suggest:too \"slow\" /r/nat C:\\dir\x01 end",
                                                     L"/contact:me\\\"x\" @ host\t1"});
     ASSERT_TRUE(EndedWith(r, 1));
     const std::wstring marker = L"uninstreason:";
@@ -192,37 +205,75 @@ TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
     EXPECT_EQ(install.Leftovers(), "");
 }
 
-TEST(Uninstaller, StartedFromTheInstallFolderRunsACopyAndEndsWithItsExitCode) {
+// The copy and the statistics DLLs its script copies beside it live in a new folder of their own, which
+// is gone afterwards; nothing of theirs is left in %TEMP% or its parent, and nothing planted there loads.
+TEST(Uninstaller, TheCopyRunsFromAPrivateFolderThatIsGoneAfterwards) {
     Installation install;
-    ASSERT_TRUE(install.Ok());
-    wchar_t tempPath[MAX_PATH];
-    ASSERT_GT(::GetTempPathW(MAX_PATH, tempPath), 0u);
-    auto copiesInTemp = [&tempPath] {
+    ASSERT_TRUE(install.Ok() && CopyFixture(L"vektostat.dll", install.Path()) &&
+                CopyFixture(L"udp_vekto.dll", install.Path()));
+    const std::wstring temp = TempFolder();
+    const PlantedPrograms planted({temp, ParentFolder(temp)}, {L"vektostat.dll", L"udp_vekto.dll"}, kMarkerDll);
+    ASSERT_TRUE(planted.Ok());
+    auto copiesIn = [](const std::wstring& folder) {
         int count = 0;
         WIN32_FIND_DATAW found;
-        HANDLE find = ::FindFirstFileW((std::wstring(tempPath) + L"Uninstall_*").c_str(), &found);
+        HANDLE find = ::FindFirstFileW((folder + L"\\Uninstall*").c_str(), &found);
         if (find == INVALID_HANDLE_VALUE) return count;
         do ++count; while (::FindNextFileW(find, &found));
         ::FindClose(find);
         return count;
     };
-    const int copiesBefore = copiesInTemp();
+    const int copiesBefore = copiesIn(temp) + copiesIn(ParentFolder(temp));
 
-    const SetupResult r = RunSetup(install.Path() + L"\\Uninstall.exe", {L"/S"}, kRunTimeoutMs);
+    const SetupResult r = RunUninstaller(install, {L"/S"});
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_EQ(install.Leftovers(), "");
-    EXPECT_EQ(copiesInTemp(), copiesBefore);  // the copy and its set-aside file are deleted once it has ended
+    std::wstring folder;
+    DWORD processId = 0;
+    ASSERT_TRUE(CopyStarted(r.lines, &folder, &processId)) << r.Describe();
+    EXPECT_TRUE(ContainsLine(r.lines, L"Copy " + install.Path() + L"\\vektostat.dll to " + folder + L"\\vektostat.dll !"));
+    EXPECT_EQ(ParentFolder(folder), temp);
+    EXPECT_EQ(folder.rfind(temp + L"\\orv", 0), 0u);
+    EXPECT_FALSE(DirExists(folder));
+    EXPECT_EQ(planted.Ran(), "");
+    EXPECT_EQ(copiesIn(temp) + copiesIn(ParentFolder(temp)), copiesBefore);
+}
+
+// Only the registered uninstaller, from its own folder, starts a copy; and a copy runs only for the
+// registered uninstaller that started it: started directly, it runs no chunks, not even the install's.
+TEST(Uninstaller, StartedDirectlyWithAFolderItRunsNothing) {
+    Installation install;
+    TempDir user(L"orvunuser");
+    ASSERT_TRUE(install.Ok() && user.Ok() && WriteMarkerChunks(user.Path()));
+    for (const std::wstring& folder : {user.Path(), install.Path()}) {
+        const SetupResult r = RunSetup(install.Program(), {L"/S", L"/_from:" + folder}, kRunTimeoutMs);
+        EXPECT_TRUE(EndedWith(r, 0));
+        EXPECT_TRUE(ContainsLine(r.lines, L"refused: /_from: is taken only from the registered uninstaller"));
+        EXPECT_TRUE(LacksLine(r.lines, L"script_version:"));
+    }
+    EXPECT_FALSE(FileExists(ChunkRanMarker(user.Path())));
+    EXPECT_TRUE(install.Untouched());
+
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", user.Path()));
+    const SetupResult moved = RunSetup(install.Program(), {L"/S"}, kRunTimeoutMs);
+    EXPECT_TRUE(EndedWith(moved, 0));
+    EXPECT_TRUE(ContainsLine(moved.lines, L"refused: this uninstaller is not the one registered for its folder"));
+    EXPECT_TRUE(install.Untouched());
 }
 
 TEST(Uninstaller, CancelKeepsTheInstallationAndAMissingChunkStopsWithZero) {
     Installation install;
-    TempDir runner(L"orvuncopy");
-    ASSERT_TRUE(install.Ok() && runner.Ok() && CopyFixture(L"Uninstall.exe", runner.Path()));
+    ASSERT_TRUE(install.Ok());
 
     SetupProcess run;
-    ASSERT_TRUE(run.Start(runner.Sub(L"Uninstall.exe"), {L"/_from:" + install.Path()}));
-    HWND box = WaitForMessageBox(run.ProcessId(), kRunTimeoutMs);
-    ASSERT_NE(box, nullptr) << DescribeWindows(run.ProcessId());
+    run.FollowChildProcesses();
+    ASSERT_TRUE(run.Start(install.Program(), {}));
+    ASSERT_TRUE(run.WaitForLine(L"the uninstaller's copy runs from", kRunTimeoutMs));
+    std::wstring folder;
+    DWORD copy = 0;
+    ASSERT_TRUE(CopyStarted(run.Lines(), &folder, &copy));
+    HWND box = WaitForMessageBox(copy, kRunTimeoutMs);
+    ASSERT_NE(box, nullptr) << DescribeWindows(copy);
     MessageBoxContent content;
     EXPECT_TRUE(ReadMessageBox(box, &content));
     EXPECT_EQ(content.text, L"确定要完全移除 " + kProductName + L" 及其所有组件吗？");
@@ -231,7 +282,7 @@ TEST(Uninstaller, CancelKeepsTheInstallationAndAMissingChunkStopsWithZero) {
     EXPECT_TRUE(install.Untouched());
 
     ASSERT_TRUE(::DeleteFileW((install.Path() + L"\\Uninst.dar1").c_str()));
-    const SetupResult r = RunCopy(install, runner, {L"/S"});
+    const SetupResult r = RunUninstaller(install, {L"/S"});
     ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(ContainsLine(r.lines, L"cannot open " + install.Path() + L"\\Uninst.dar1"));
     EXPECT_TRUE(LacksLine(r.lines, L"script_version:"));

@@ -55,6 +55,8 @@ public:
     SetupProcess& operator=(const SetupProcess&) = delete;
 
     bool Start(const std::wstring& exe, const std::vector<std::wstring>& args, const std::wstring& workDir = L"");
+    // Lines of the processes the program starts count too; call it before Start.
+    void FollowChildProcesses() { run_.FollowChildProcesses(); }
     DWORD ProcessId() const { return run_.ProcessId(); }
     std::vector<std::wstring> Lines() const { return run_.Lines(); }
     // Waits for a tagged line that contains `text` (as HasLine); lines already received count.

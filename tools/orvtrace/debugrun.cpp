@@ -113,6 +113,8 @@ DebugRun::~DebugRun() {
 
 void DebugRun::SetLineCallback(LineCallback callback) { callback_ = std::move(callback); }
 
+void DebugRun::FollowChildProcesses() { followChildren_ = true; }
+
 bool DebugRun::Start(const std::wstring& commandLine, const std::wstring& workDir) {
     if (startCalled_) {
         startError_ = ERROR_ALREADY_INITIALIZED;
@@ -160,7 +162,8 @@ void DebugRun::RunThread() {
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> cmd(commandLine_.begin(), commandLine_.end());
     cmd.push_back(L'\0');
-    BOOL ok = ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+    BOOL ok = ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE,
+                               followChildren_ ? DEBUG_PROCESS : DEBUG_ONLY_THIS_PROCESS, nullptr,
                                workDir_.empty() ? nullptr : workDir_.c_str(), &si, &pi);
     if (!ok) {
         startError_ = ::GetLastError();
@@ -190,7 +193,6 @@ void DebugRun::RunThread() {
 }
 
 void DebugRun::DebugLoop() {
-    bool loaderBreakpointSeen = false;
     for (;;) {
         DEBUG_EVENT ev{};
         if (!::WaitForDebugEvent(&ev, kPollMs)) {
@@ -203,10 +205,13 @@ void DebugRun::DebugLoop() {
 
         DWORD continueStatus = DBG_CONTINUE;
         bool rootExited = false;
+        const auto debuggee = debuggees_.find(ev.dwProcessId);
+        reading_ = debuggee != debuggees_.end() ? debuggee->second : process_.Get();
         switch (ev.dwDebugEventCode) {
         case CREATE_PROCESS_DEBUG_EVENT:
             // hProcess and hThread belong to the system; the image file handle is ours to close.
             UniqueHandle(ev.u.CreateProcessInfo.hFile).Reset();
+            debuggees_[ev.dwProcessId] = ev.u.CreateProcessInfo.hProcess;
             break;
         case LOAD_DLL_DEBUG_EVENT:
             UniqueHandle(ev.u.LoadDll.hFile).Reset();
@@ -240,14 +245,15 @@ void DebugRun::DebugLoop() {
                 Deliver(ReadNarrowString(reinterpret_cast<const void*>(rec.ExceptionInformation[1]),
                                          static_cast<size_t>(rec.ExceptionInformation[0])));
                 continueStatus = DBG_CONTINUE;
-            } else if (!loaderBreakpointSeen &&
+            } else if (loaderBreakpoints_.count(ev.dwProcessId) == 0 &&
                        (rec.ExceptionCode == EXCEPTION_BREAKPOINT || rec.ExceptionCode == kWx86Breakpoint)) {
-                loaderBreakpointSeen = true;  // the loader's breakpoint for the attached debugger
+                loaderBreakpoints_.insert(ev.dwProcessId);  // the loader's breakpoint for the attached debugger
                 continueStatus = DBG_CONTINUE;
             }
             break;
         }
         case EXIT_PROCESS_DEBUG_EVENT:
+            debuggees_.erase(ev.dwProcessId);
             if (ev.dwProcessId == processId_) {
                 Lock lock(&lock_);
                 exitSeen_ = true;
@@ -289,7 +295,7 @@ bool DebugRun::ReadRemote(const void* address, size_t bytes, std::vector<unsigne
         size_t old = out->size();
         out->resize(old + want);
         SIZE_T got = 0;
-        if (!::ReadProcessMemory(process_.Get(), reinterpret_cast<const void*>(pos), out->data() + old, want, &got) ||
+        if (!::ReadProcessMemory(reading_, reinterpret_cast<const void*>(pos), out->data() + old, want, &got) ||
             got == 0) {
             out->resize(old + got);
             break;

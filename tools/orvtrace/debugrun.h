@@ -16,6 +16,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,10 @@ public:
     // Called on the debug thread for every line, in order, while the program is stopped at that line.
     // Set it before Start(). It must not block for long and must not call Wait()/Kill() on this object.
     void SetLineCallback(LineCallback callback);
+
+    // Also collects the lines of the processes the program starts, and of theirs (the default is the
+    // program alone). Call it before Start().
+    void FollowChildProcesses();
 
     // Starts `commandLine` (first token is the program; searched like CreateProcessW does) in `workDir`
     // (empty: the runner's current folder). Returns false when the program could not be started; then
@@ -107,6 +113,12 @@ private:
     UniqueHandle thread_;
     UniqueHandle startedEvent_;
     UniqueHandle process_;  // from CreateProcessW; outlives the debug thread, closed by the destructor
+    bool followChildren_ = false;
+    // Debug thread only: every process being debugged (the handles belong to the system), the processes
+    // whose loader breakpoint was seen, and the process whose string is being read.
+    std::map<DWORD, HANDLE> debuggees_;
+    std::set<DWORD> loaderBreakpoints_;
+    HANDLE reading_ = nullptr;
     DWORD processId_ = 0;
     DWORD startError_ = 0;
     bool startOk_ = false;
