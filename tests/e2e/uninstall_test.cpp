@@ -254,16 +254,26 @@ TEST(Uninstaller, StartedDirectlyWithAFolderItRunsNothing) {
     EXPECT_FALSE(FileExists(ChunkRanMarker(user.Path())));
     EXPECT_TRUE(install.Untouched());
 
-    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", user.Path()));
-    const SetupResult moved = RunSetup(install.Program(), {L"/S"}, kRunTimeoutMs);
-    EXPECT_TRUE(EndedWith(moved, 0));
-    EXPECT_TRUE(ContainsLine(moved.lines, L"refused: this uninstaller is not the one registered for its folder"));
+    // Registered for another folder, or with the folder in a value that is not a string, it refuses too.
+    RegKey entry;
+    ASSERT_EQ(entry.Open(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_SET_VALUE), ERROR_SUCCESS);
+    for (DWORD type : {DWORD(REG_SZ), DWORD(REG_BINARY)}) {
+        const std::wstring& value = type == REG_SZ ? user.Path() : install.Path();
+        ASSERT_EQ(::RegSetValueExW(entry.Get(), L"InstallLocation", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+        const SetupResult moved = RunSetup(install.Program(), {L"/S"}, kRunTimeoutMs);
+        EXPECT_TRUE(EndedWith(moved, 0));
+        EXPECT_TRUE(ContainsLine(moved.lines, L"refused: this uninstaller is not the one registered for its folder"));
+    }
     EXPECT_TRUE(install.Untouched());
 }
 
 TEST(Uninstaller, CancelKeepsTheInstallationAndAMissingChunkStopsWithZero) {
     Installation install;
-    ASSERT_TRUE(install.Ok());
+    // Entries other setups wrote name the program without quotes, some with arguments after it.
+    ASSERT_TRUE(install.Ok() &&
+                RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", install.Program() + L" /x"));
 
     SetupProcess run;
     run.FollowChildProcesses();
