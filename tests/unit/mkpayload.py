@@ -7,8 +7,8 @@ Writes, in OUT_DIR:
   bytes exchanged); readme.txt in it is read-only and has a fixed modification time;
 - payload.sha256: the packer's SHA-256 of payload.7z as stored;
 - empty.7z: the archive of an empty payload, stored the same way;
-- damaged.7z: stored the same way, two incompressible files in one LZMA2 block whose second plain chunk has
-  an invalid control byte: the first file comes out whole, the second meets a data error;
+- damaged.7z: stored the same way, two incompressible files in one LZMA2 block with an invalid control byte
+  in a chunk of the second: the first file comes out whole, the second meets a data error;
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
 - coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
   per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored): larger than
@@ -81,7 +81,7 @@ def damaged_archive(path, work):
     shutil.rmtree(tree, ignore_errors=True)
     os.makedirs(tree)
     noise = random.Random(7)
-    for name, size in (("a.bin", 4096), ("b.bin", 150000)):
+    for name, size in (("a.bin", 4096), ("b.bin", 1000000)):
         with open(os.path.join(tree, name), "wb") as f:
             f.write(noise.randbytes(size))
     packed = os.path.join(work, "damaged.7z")
@@ -91,11 +91,16 @@ def damaged_archive(path, work):
                    cwd=tree, check=True, capture_output=True)
     data = bytearray(open(packed, "rb").read())
     # LZMA2 stores what it cannot compress as plain chunks: a control byte (1 with a dictionary reset, 2
-    # without), the size less one in two bytes, the bytes.
-    assert data[32] == 1, "the first chunk is not a plain one"
-    second = 32 + 3 + (data[33] << 8 | data[34]) + 1
-    assert second > 32 + 3 + 4096 and data[second] == 2, "the second chunk is not a plain one"
-    data[second] = 0x7F  # no chunk kind
+    # without), the size less one in two bytes, the bytes. The damaged chunk starts past the first of the
+    # decoder's 512 KB output slots, so a.bin is handed over before the error.
+    at, unpacked = 32, 0
+    while unpacked < 600000:
+        assert data[at] in (1, 2), "chunk at %d is not a plain one" % at
+        size = (data[at + 1] << 8 | data[at + 2]) + 1
+        at += 3 + size
+        unpacked += size
+    assert data[at] == 2, "chunk at %d is not a plain one" % at
+    data[at] = 0x7F  # no chunk kind
     mksetup.write_exchanged(bytes(data), path)
 
 
