@@ -116,8 +116,8 @@ PayloadVerdict PayloadCheck::Await() {
     switch (verdict_) {
         case PayloadVerdict::kIntact: {
             const unsigned tenths = static_cast<unsigned>(milliseconds_ * 10 + 0.5);
-            TraceLine(L"the payload matches its SHA-256 (%u bytes hashed in %u.%u ms)\r\n", static_cast<unsigned>(bytes_),
-                      tenths / 10, tenths % 10);
+            TraceLine(L"the payload matches its SHA-256 (%u bytes hashed in %u.%u ms)\r\n",
+                      static_cast<unsigned>(bytes_), tenths / 10, tenths % 10);
             break;
         }
         case PayloadVerdict::kUnchecked:

@@ -104,7 +104,8 @@ TEST(Hardening, ASetupWhosePayloadWasChangedDoesNothing) {
     bytes[payload + 16] ^= 0x40;
     const std::wstring setup = dir.Sub(L"setup.exe");
     ASSERT_TRUE(WriteFileBytes(setup, bytes));
-    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"}, {L"ORVTEST_MUTEX", UniqueMutexName(L"tamper")}});
+    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"tamper")}});
 
     const SetupResult r = RunSetup(setup, {L"/s"}, kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 0));
@@ -113,7 +114,8 @@ TEST(Hardening, ASetupWhosePayloadWasChangedDoesNothing) {
 }
 
 TEST(Hardening, ASetupWithoutThePayloadsDigestSaysSoAndRuns) {
-    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"}, {L"ORVTEST_MUTEX", UniqueMutexName(L"nohash")}});
+    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"nohash")}});
     const SetupResult r = RunSetup(TestSetup(L"nohash"), {}, kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"carries no SHA-256 of its payload", L"hook:ORVSE_BeforeInit"}));

@@ -324,7 +324,8 @@ TEST(UnCompress, ADataErrorInTheEmbeddedPayloadIsReportedOnce) {
     EXPECT_EQ(orv::GetGlobalText(EngineState(), "n"), L"1");
     EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"b.bin")));
     int failures = 0;
-    for (const std::wstring& line : TraceCapture::Lines()) failures += line.find(L"UnCompress failed") != std::wstring::npos;
+    for (const std::wstring& line : TraceCapture::Lines())
+        failures += line.find(L"UnCompress failed") != std::wstring::npos;
     EXPECT_EQ(failures, 1);
 }
 

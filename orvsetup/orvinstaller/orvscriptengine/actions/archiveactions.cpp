@@ -80,8 +80,8 @@ int Lua_UnCompress7z(lua_State* L) {
         const ProgramFile& program = ProgramFile::Instance();
         unsigned long long offset = 0;
         if (!program.Valid()) {
-            TraceLine(L"Fun:Lua_UnCompress7z, Description:the program file is not held (error %u); nothing extracted\r\n",
-                      static_cast<unsigned>(program.Error()));
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:the program file is not held (error %u), nothing "
+                      L"extracted\r\n", static_cast<unsigned>(program.Error()));
             result = kExtractCannotOpen;
         } else if (!FileOffsetInModule(::GetModuleHandleW(nullptr), archive.data, archive.size, &offset)) {
             TraceLine(L"Fun:Lua_UnCompress7z, Description:the archive lies outside the program file's sections\r\n");
