@@ -1,4 +1,4 @@
-// Entry procedure and the fixed run sequence: chunks, single instance, hooks, silent or dialog run.
+// Entry procedure and the fixed run sequence: chunks, the payload check, single instance, hooks, silent or dialog run.
 #include <windows.h>
 
 #include <pugixml.hpp>
