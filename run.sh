@@ -9,7 +9,7 @@
 #   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #                                      (ORV_CTEST_ARGS, say "-R uninstall", narrows what ctest runs)
 #   ./run.sh build                     set-up and build only
-#   ./run.sh setup [--arch A] [--payload DIR] PRODUCT_DIR... OUT.exe
+#   ./run.sh setup [--arch A] [--payload DIR] [--without-payload-hash] PRODUCT_DIR... OUT.exe
 #                                      build one setup executable (A: i686, the default, or x86_64); a later
 #                                      product folder overrides an earlier one file by file
 #   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
@@ -245,11 +245,12 @@ case "$cmd" in
       case "$1" in
         --arch) arch=${2:-}; shift 2 || true ;;
         --payload) [ -d "${2:-}" ] || die "--payload takes a folder"; payload=(--payload "$2"); shift 2 ;;
+        --without-payload-hash) payload+=(--without-payload-hash); shift ;;
         *) break ;;
       esac
     done
     case "$arch" in i686|x86_64) ;; *) die "--arch takes i686 or x86_64" ;; esac
-    [ $# -ge 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] [--payload DIR] PRODUCT_DIR... OUT.exe" >&2; exit 2; }
+    [ $# -ge 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] [--payload DIR] [--without-payload-hash] PRODUCT_DIR... OUT.exe" >&2; exit 2; }
     out=${!#}
     products=()
     for dir in "${@:1:$#-1}"; do

@@ -2,7 +2,8 @@
 #
 # orv_write_link_description(<app-object-lib> <libraries...>) writes mksetup.env and link.rsp, which
 # tools/mksetup.py reads (the build and `run.sh setup` use the same description).
-# orv_add_setup(<target> OUTPUT <exe> PRODUCTS <dir>... [PAYLOAD <dir>] [DEPENDS <files or targets>...])
+# orv_add_setup(<target> OUTPUT <exe> PRODUCTS <dir>... [PAYLOAD <dir>] [WITHOUT_PAYLOAD_HASH]
+#               [DEPENDS <files or targets>...])
 
 # Debian's own Python: the build's scripts use its packages (the skin generator needs Pillow), which an
 # interpreter earlier on PATH may not have.
@@ -62,7 +63,7 @@ DELAY_DEFS=${ORV_SETUP_DELAY_DEFS}
 endfunction()
 
 function(orv_add_setup target)
-  cmake_parse_arguments(S "" "OUTPUT;PAYLOAD" "PRODUCTS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(S "WITHOUT_PAYLOAD_HASH" "OUTPUT;PAYLOAD" "PRODUCTS;DEPENDS" ${ARGN})
   get_property(link_deps GLOBAL PROPERTY ORV_SETUP_LINK_DEPENDS)
   set(args --env "${ORV_SETUP_ENV}" --work "${CMAKE_CURRENT_BINARY_DIR}/${target}.work")
   set(product_files)
@@ -73,6 +74,9 @@ function(orv_add_setup target)
   endforeach()
   if(S_PAYLOAD)
     list(APPEND args --payload "${S_PAYLOAD}")
+  endif()
+  if(S_WITHOUT_PAYLOAD_HASH)
+    list(APPEND args --without-payload-hash)
   endif()
   add_custom_command(
     OUTPUT "${S_OUTPUT}"

@@ -1,4 +1,4 @@
-// Entry procedure and the fixed run sequence: chunks, single instance, hooks, silent or dialog run.
+// Entry procedure and the fixed run sequence: chunks, the payload check, single instance, hooks, silent or dialog run.
 #include <windows.h>
 
 #include <pugixml.hpp>
@@ -9,12 +9,15 @@
 #include "gdiplussession.h"
 #include "layoutresource.h"
 #include "messageloop.h"
+#include "payloadcheck.h"
 #include "orvscriptengine/orvscriptengine.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "utility/trace.h"
 
 #include <exception>
 #include <memory>
+#include <shellapi.h>
+#include <wctype.h>
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
@@ -93,8 +96,33 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     return kExitCompleted;
 }
 
+// Whether the command line asks for a run without windows ("/s" or "-s", as the scripts read it): decided
+// here before any script ran, for what the setup says before its first hook.
+bool SilentRequested() {
+    int count = 0;
+    UniqueLocalMemory words(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    LPWSTR* argv = static_cast<LPWSTR*>(words.Get());
+    for (int i = 1; argv && i < count; ++i)
+        if ((argv[i][0] == L'/' || argv[i][0] == L'-') && towlower(argv[i][1]) == L's' && argv[i][2] == L'\0')
+            return true;
+    return false;
+}
+
+// True when the payload may be used: it matched its digest, or the setup carries none. Otherwise the user
+// is told (a silent run only traces) and the run ends before any hook, having changed nothing.
+bool PayloadIsSound(PayloadCheck& check) {
+    const PayloadVerdict verdict = check.Await();
+    if (verdict == PayloadVerdict::kIntact || verdict == PayloadVerdict::kUnchecked) return true;
+    if (SilentRequested()) {
+        TraceLine(L"silent run: the damaged setup ends without a message box\r\n");
+    } else {
+        ::MessageBoxW(nullptr, L"安装程序已损坏，请重新下载。", L"错误", MB_ICONERROR | MB_OK);
+    }
+    return false;
+}
+
 // `ownMutex` receives the single-instance mutex; the caller holds it until the process ends.
-int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
+int RunSequence(HINSTANCE instance, lua_State* L, PayloadCheck& payload, UniqueHandle& ownMutex) {
     ORVScriptEngine& engine = ORVScriptEngine::Instance();
     if (!engine.DoResLua(L"LUA", L"GLOBAL_VAR.LUAC")) {
         TraceLine(L"DoResLua failed, GLOBAL_VAR.LUAC");
@@ -104,6 +132,7 @@ int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
         TraceLine(L"DoResLua failed, INSTSCRIPT.LUAC");
         return kExitStopped;
     }
+    if (!PayloadIsSound(payload)) return kExitStopped;
 
     std::wstring mutexName = GetGlobalText(L, "global_install_mutex_guid");
     int32_t appId = 0;
@@ -138,6 +167,7 @@ int RunSequence(HINSTANCE instance, lua_State* L, UniqueHandle& ownMutex) {
 // interpreter runs its main: every error reaches the script error handler, its box and exit code 0.
 struct ProtectedRun {
     HINSTANCE instance;
+    PayloadCheck* payload;
     int exitCode;
     UniqueHandle mutex;  // outlives the protected call
 };
@@ -146,7 +176,7 @@ int RunProtected(lua_State* L) {
     auto* run = static_cast<ProtectedRun*>(lua_touserdata(L, 1));
     lua_pop(L, 1);
     try {
-        run->exitCode = RunSequence(run->instance, L, run->mutex);
+        run->exitCode = RunSequence(run->instance, L, *run->payload, run->mutex);
     } catch (const std::exception& error) {  // never Lua's own errors: those are not std::exceptions
         TraceLine(L"the run stopped: %hs\r\n", error.what());
         run->exitCode = kExitStopped;
@@ -154,9 +184,9 @@ int RunProtected(lua_State* L) {
     return 0;
 }
 
-int RunSetup(HINSTANCE instance) {
+int RunSetup(HINSTANCE instance, PayloadCheck& payload) {
     lua_State* L = ORVScriptEngine::Instance().GetLuaState();
-    ProtectedRun run{instance, kExitStopped, UniqueHandle()};
+    ProtectedRun run{instance, &payload, kExitStopped, UniqueHandle()};
     lua_pushcfunction(L, RunProtected);
     lua_pushlightuserdata(L, &run);
     if (ORVScriptEngine::ProtectedCall(L, 1, 0) != LUA_OK) {
@@ -170,8 +200,9 @@ int RunSetup(HINSTANCE instance) {
 }  // namespace orv
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    orv::PayloadCheck payload;  // hashes while the script engine starts and the chunks load
     try {
-        return orv::RunSetup(instance);
+        return orv::RunSetup(instance, payload);
     } catch (const orv::NoLuaState& failure) {
         orv::TraceLine(L"script engine could not be created, hr=0x%08X\r\n", static_cast<unsigned>(failure.hr));
         return 0;

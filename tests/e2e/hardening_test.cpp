@@ -1,4 +1,5 @@
-// DLLs planted beside the setup under the names of its imports must never load.
+// DLLs planted beside the setup under the names of its imports must never load; a setup whose payload was
+// changed after it was built must do nothing.
 #include <gtest/gtest.h>
 
 #include "e2etest.h"
@@ -97,6 +98,33 @@ TEST(Hardening, AnUninstallerOutsideItsRegisteredFolderRunsNothing) {
     EXPECT_TRUE(ContainsLine(r.lines, L"refused: this uninstaller is not the one registered for its folder"));
     EXPECT_FALSE(FileExists(ChunkRanMarker(here)));
     EXPECT_TRUE(LacksLine(r.lines, L"PLANTED DLL LOADED")) << r.Describe();
+}
+
+// One byte of the stored payload changed in a copy of the setup: it must stop before its first hook.
+TEST(Hardening, ASetupWhosePayloadWasChangedDoesNothing) {
+    TempDir dir(L"orvtamper");
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(TestSetup(), &bytes));
+    const size_t payload = bytes.find(std::string("z7\xBC\xAF\x27\x1C", 6));  // the stored archive's start
+    ASSERT_NE(payload, std::string::npos);
+    bytes[payload + 16] ^= 0x40;
+    const std::wstring setup = dir.Sub(L"setup.exe");
+    ASSERT_TRUE(WriteFileBytes(setup, bytes));
+    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"tamper")}});
+
+    const SetupResult r = RunSetup(setup, {L"/s"}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"does not match the SHA-256")) << r.Describe();
+    EXPECT_TRUE(LacksLine(r.lines, L"hook:")) << r.Describe();
+}
+
+TEST(Hardening, ASetupWithoutThePayloadsDigestSaysSoAndRuns) {
+    ScopedEnv env({{L"ORVTEST_SILENT", L"1"}, {L"ORVTEST_FINISH", L"0"},
+                   {L"ORVTEST_MUTEX", UniqueMutexName(L"nohash")}});
+    const SetupResult r = RunSetup(TestSetup(L"nohash"), {}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"carries no SHA-256 of its payload", L"hook:ORVSE_BeforeInit"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "orvscriptengine/archive/dictionarybuffer.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
+#include "utility/programfile.h"
 #include "utility/textconv.h"
 
 namespace {
@@ -297,6 +298,35 @@ TEST(UnCompress, ALargeDictionaryKeepsItsBytesAcrossFreshViews) {
     ASSERT_TRUE(small.Allocate(1u << 20, true));
     EXPECT_FALSE(small.InFile());
     EXPECT_FALSE(small.OverBudget());
+}
+
+// The embedded payload is read through the program file held since the start: nobody may rename it away
+// meanwhile, and a different program at its path is not taken for it.
+TEST(UnCompress, OnlyTheHeldProgramFileIsReadFrom) {
+    ASSERT_TRUE(orv::ProgramFile::Instance().Valid());
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring moved = std::wstring(self) + L".moved";
+    const bool renamed = ::MoveFileW(self, moved.c_str()) != 0;
+    if (renamed) ::MoveFileW(moved.c_str(), self);
+    EXPECT_FALSE(renamed);
+
+    const orv::ProgramFile other((ExeDirectory() + L"\\windowapp.exe").c_str(), ::GetModuleHandleW(nullptr));
+    EXPECT_EQ(other.Status(), orv::ProgramFileStatus::kNotTheLoadedImage);
+    EXPECT_FALSE(other.Duplicate());
+}
+
+// A data error in the embedded payload ends the one extraction: the files before it come out once.
+TEST(UnCompress, ADataErrorInTheEmbeddedPayloadIsReportedOnce) {
+    TempDir dest(L"orvd");
+    TraceCapture capture;
+    EXPECT_FALSE(RunExtract("n = 0; ok = Lua_UnCompress7z('DAMAGED.7Z', dest, false, function() n = n + 1 end)", dest));
+    EXPECT_EQ(orv::GetGlobalText(EngineState(), "n"), L"1");
+    EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"b.bin")));
+    int failures = 0;
+    for (const std::wstring& line : TraceCapture::Lines())
+        failures += line.find(L"UnCompress failed") != std::wstring::npos;
+    EXPECT_EQ(failures, 1);
 }
 
 // A deterministic corpus of damaged copies of the payload: truncated at every length, single and

@@ -5,7 +5,10 @@ usage: mkpayload.py SEVENZIP OUT_DIR
 Writes, in OUT_DIR:
 - payload.7z: a folder tree with a program (so BCJ2 is used), stored as the setup stores it (first two
   bytes exchanged); readme.txt in it is read-only and has a fixed modification time;
+- payload.sha256: the packer's SHA-256 of payload.7z as stored;
 - empty.7z: the archive of an empty payload, stored the same way;
+- damaged.7z: stored the same way, two incompressible files in one LZMA2 block with an invalid control byte
+  in a chunk of the second: the first file comes out whole, the second meets a data error;
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
 - coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
   per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored): larger than
@@ -13,6 +16,7 @@ Writes, in OUT_DIR:
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
+import random
 import shutil
 import stat
 import struct
@@ -72,6 +76,34 @@ def unsafe_archive(name, path, work):
     open(path, "wb").write(bytes(data))
 
 
+def damaged_archive(path, work):
+    tree = os.path.join(work, "damaged-tree")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    noise = random.Random(7)
+    for name, size in (("a.bin", 4096), ("b.bin", 1000000)):
+        with open(os.path.join(tree, name), "wb") as f:
+            f.write(noise.randbytes(size))
+    packed = os.path.join(work, "damaged.7z")
+    if os.path.exists(packed):
+        os.remove(packed)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on", "-mf=off", "-m0=lzma2", "-mmt=1", packed, "a.bin", "b.bin"],
+                   cwd=tree, check=True, capture_output=True)
+    data = bytearray(open(packed, "rb").read())
+    # LZMA2 stores what it cannot compress as plain chunks: a control byte (1 with a dictionary reset, 2
+    # without), the size less one in two bytes, the bytes. The damaged chunk starts past the first of the
+    # decoder's 512 KB output slots, so a.bin is handed over before the error.
+    at, unpacked = 32, 0
+    while unpacked < 600000:
+        assert data[at] in (1, 2), "chunk at %d is not a plain one" % at
+        size = (data[at + 1] << 8 | data[at + 2]) + 1
+        at += 3 + size
+        unpacked += size
+    assert data[at] == 2, "chunk at %d is not a plain one" % at
+    data[at] = 0x7F  # no chunk kind
+    mksetup.write_exchanged(bytes(data), path)
+
+
 def program_bytes(n):
     """Code-like bytes with many call and jump opcodes; archive_test.cpp computes the same."""
     out = bytearray(n)
@@ -122,7 +154,9 @@ os.makedirs(work, exist_ok=True)
 tree = os.path.join(out, "payload-tree")
 make_tree(tree)
 shutil.copyfile(mksetup.pack_payload(tree, sevenzip, work), os.path.join(out, "payload.7z"))
+shutil.copyfile(mksetup.write_payload_hash(os.path.join(out, "payload.7z"), work), os.path.join(out, "payload.sha256"))
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
+damaged_archive(os.path.join(out, "damaged.7z"), work)
 coder_archives(work)
 for number, name in enumerate(UNSAFE_NAMES):
     unsafe_archive(name, os.path.join(out, "unsafe-%d.7z" % number), work)

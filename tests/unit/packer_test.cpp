@@ -1,7 +1,8 @@
 // The packer's archives read back with the setup's 7z decoder: the round trip of a payload (solid LZMA2
-// with BCJ2 for programs), the exchanged first bytes, and the archive of an empty payload.
+// with BCJ2 for programs), the exchanged first bytes, the payload's digest, and the archive of an empty payload.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <bcrypt.h>
 
 #include <cstring>
 #include <map>
@@ -16,8 +17,8 @@ extern "C" {
 
 namespace {
 
-std::string ResourceBytes(const wchar_t* name) {
-    HRSRC info = ::FindResourceW(nullptr, name, L"_7Z");
+std::string ResourceBytes(const wchar_t* name, const wchar_t* type = L"_7Z") {
+    HRSRC info = ::FindResourceW(nullptr, name, type);
     HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     return data ? std::string(static_cast<const char*>(data), ::SizeofResource(nullptr, info)) : std::string();
@@ -114,6 +115,25 @@ TEST(Packer, PayloadRoundTripsThroughTheSetupsDecoder) {
     };
     EXPECT_EQ(archive.files, expected);
     EXPECT_EQ(archive.folders, (std::set<std::wstring>{L"bin", L"emptydir", L"文档", L"文档/sub"}));
+}
+
+TEST(Packer, TheStoredDigestIsTheSha256OfTheStoredPayload) {
+    const std::string stored = ResourceBytes(L"PAYLOAD.7Z");
+    const std::string digest = ResourceBytes(L"PAYLOAD.7Z", L"SHA256");
+    ASSERT_EQ(digest.size(), 32u);
+    BCRYPT_ALG_HANDLE sha256 = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    ASSERT_TRUE(BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&sha256, BCRYPT_SHA256_ALGORITHM, nullptr, 0)));
+    unsigned char computed[32] = {};
+    std::string input = stored;
+    const bool hashed = BCRYPT_SUCCESS(::BCryptCreateHash(sha256, &hash, nullptr, 0, nullptr, 0, 0)) &&
+                        BCRYPT_SUCCESS(::BCryptHashData(hash, reinterpret_cast<PUCHAR>(&input[0]),
+                                                        static_cast<ULONG>(input.size()), 0)) &&
+                        BCRYPT_SUCCESS(::BCryptFinishHash(hash, computed, sizeof(computed), 0));
+    if (hash) ::BCryptDestroyHash(hash);
+    ::BCryptCloseAlgorithmProvider(sha256, 0);
+    ASSERT_TRUE(hashed);
+    EXPECT_EQ(digest, std::string(reinterpret_cast<char*>(computed), sizeof(computed)));
 }
 
 TEST(Packer, EmptyPayloadIsAValidArchiveWithNoEntries) {

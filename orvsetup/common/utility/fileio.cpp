@@ -1,4 +1,4 @@
-// Whole-buffer file writes.
+// Whole-buffer file writes and positional reads.
 #include "utility/fileio.h"
 
 namespace orv {
@@ -17,6 +17,15 @@ bool WriteAllBytes(HANDLE file, const void* data, size_t size) {
         size -= chunk;
     }
     return true;
+}
+
+bool ReadFileAt(HANDLE file, unsigned long long offset, void* buffer, DWORD size, DWORD* got) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    *got = 0;
+    if (::ReadFile(file, buffer, size, got, &at)) return true;
+    return ::GetLastError() == ERROR_HANDLE_EOF;  // a read that starts at or past the end reads nothing
 }
 
 }  // namespace orv

@@ -7,6 +7,7 @@
 #include "../archive/archiveextractor.h"
 #include "../scriptcallback.h"
 #include "utility/fileio.h"
+#include "utility/programfile.h"
 #include "utility/resourcedata.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -73,16 +74,21 @@ int Lua_UnCompress7z(lua_State* L) {
             return PushResult(L, count, false);
         }
         if (!name.numeric) TraceLine(L"UnCompress %ls to %ls .\r\n", name.text.c_str(), folder.c_str());
-        // Read from the program file where possible: the payload's pages then never join the process's
-        // memory (the program is linked so that its image is mapped, not read in, at start).
-        wchar_t self[MAX_PATH];
-        const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        // Read through the program file held since the start, never the file by name again: the name may
+        // stand for another file by now. Its pages then never join the process's memory either (the program
+        // is linked so that its image is mapped, not read in, at start).
+        const ProgramFile& program = ProgramFile::Instance();
         unsigned long long offset = 0;
-        result = kExtractCannotOpen;
-        if (length > 0 && length < MAX_PATH &&
-            FileOffsetInModule(::GetModuleHandleW(nullptr), archive.data, archive.size, &offset))
-            result = extractor.ExtractFromFilePart(self, offset, archive.size, folder);
-        if (result == kExtractCannotOpen) result = extractor.ExtractFromMemory(archive.data, archive.size, true, folder);
+        if (!program.Valid()) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:the program file is not held (error %u), nothing "
+                      L"extracted\r\n", static_cast<unsigned>(program.Error()));
+            result = kExtractCannotOpen;
+        } else if (!FileOffsetInModule(::GetModuleHandleW(nullptr), archive.data, archive.size, &offset)) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:the archive lies outside the program file's sections\r\n");
+            result = kExtractCannotOpen;
+        } else {
+            result = extractor.ExtractFromFilePart(program.Duplicate(), offset, archive.size, folder);
+        }
     }
     if (result != 0) {
         TraceLine(L"Fun:%ls, Description: UnCompress failed.!\r\n", L"Lua_UnCompress7z");

@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "7z.h"
 #include "7zCrc.h"
@@ -251,9 +252,9 @@ int ArchiveExtractor::ExtractFromFile(const std::wstring& archive, const std::ws
     return ExtractAll(stream.Stream(), folder);
 }
 
-int ArchiveExtractor::ExtractFromFilePart(const std::wstring& file, UInt64 offset, UInt64 length,
+int ArchiveExtractor::ExtractFromFilePart(UniqueFileHandle file, UInt64 offset, UInt64 length,
                                           const std::wstring& folder) {
-    FileInStream stream(file.c_str(), offset, length, true);
+    FileInStream stream(std::move(file), offset, length, true);
     if (!stream.Valid()) return kExtractCannotOpen;
     return ExtractAll(stream.Stream(), folder);
 }

@@ -4,16 +4,17 @@
 #include <string>
 
 #include "7zTypes.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 
 class ScriptCallback;
 
-// Result codes: 0 success; the decoder's own codes for archive errors (2 out of memory, 16 for an
-// entry whose name would leave the destination folder); 11 for a file that could not be created,
-// written or closed; 1 when an archive file cannot be opened.
+// Result codes: 0 success; the decoder's own codes for archive errors (1 damaged data, 2 out of memory,
+// 16 for an entry whose name would leave the destination folder); 11 for a file that could not be
+// created, written or closed; 100, which no decoder code shares, when an archive file cannot be opened.
 constexpr int kExtractOk = 0;
-constexpr int kExtractCannotOpen = 1;
+constexpr int kExtractCannotOpen = 100;
 constexpr int kExtractOutputFailed = SZ_ERROR_FAIL;  // 11
 constexpr int kExtractUnsafeName = SZ_ERROR_ARCHIVE;
 
@@ -31,9 +32,9 @@ public:
     // exchanged (the embedded payload).
     int ExtractFromMemory(const void* data, size_t size, bool exchangedSignature, const std::wstring& folder);
     int ExtractFromFile(const std::wstring& archive, const std::wstring& folder);
-    // `length` bytes from `offset` of a file, bytes 0 and 1 stored exchanged: the setup's own payload read
-    // from its program file, so the archive's pages never become part of the process's memory.
-    int ExtractFromFilePart(const std::wstring& file, UInt64 offset, UInt64 length, const std::wstring& folder);
+    // `length` bytes from `offset` of an open file, bytes 0 and 1 stored exchanged: the setup's own payload
+    // read through its held program file, so the archive's pages never become part of the process's memory.
+    int ExtractFromFilePart(UniqueFileHandle file, UInt64 offset, UInt64 length, const std::wstring& folder);
     int ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder);
 
 private:

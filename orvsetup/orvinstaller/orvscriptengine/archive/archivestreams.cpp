@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "utility/fileio.h"
 
 namespace orv {
 namespace {
@@ -58,23 +61,19 @@ SRes MemoryInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     return SeekWithin(s->pos_, s->size_, pos, origin);
 }
 
-FileInStream::FileInStream(const wchar_t* path, UInt64 offset, UInt64 length, bool exchangeSignature)
-    : vt_{Read, Seek},
-      file_(CreateFileHandle(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING)),
-      offset_(offset),
-      length_(length),
-      exchange_(exchangeSignature) {
+FileInStream::FileInStream(const wchar_t* path)
+    : FileInStream(CreateFileHandle(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), 0, ~UInt64(0), false) {}
+
+FileInStream::FileInStream(UniqueFileHandle file, UInt64 offset, UInt64 length, bool exchangeSignature)
+    : vt_{Read, Seek}, file_(std::move(file)), offset_(offset), length_(length), exchange_(exchangeSignature) {
     LARGE_INTEGER size;
     if (file_ && ::GetFileSizeEx(file_.Get(), &size)) {
         const UInt64 available = static_cast<UInt64>(size.QuadPart) > offset ? size.QuadPart - offset : 0;
         if (length_ > available) length_ = available;
     }
     if (exchange_) {  // the part's first two bytes as stored, read once
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset_);
         DWORD got = 0;
-        exchange_ = length_ >= 2 && ::SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN) &&
-                    ::ReadFile(file_.Get(), signature_, 2, &got, nullptr) && got == 2;
+        exchange_ = length_ >= 2 && ReadFileAt(file_.Get(), offset_, signature_, 2, &got) && got == 2;
     }
 }
 
@@ -82,17 +81,11 @@ SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     FileInStream* s = Self<FileInStream>(p);
     const UInt64 left = s->pos_ < s->length_ ? s->length_ - s->pos_ : 0;
     const size_t wanted = static_cast<size_t>(std::min<UInt64>(*size, left));
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(s->offset_ + s->pos_);
-    if (wanted && !::SetFilePointerEx(s->file_.Get(), at, nullptr, FILE_BEGIN)) {
-        *size = 0;
-        return SZ_ERROR_READ;
-    }
     size_t done = 0;
     while (done < wanted) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(wanted - done, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(s->file_.Get(), static_cast<Byte*>(buf) + done, chunk, &got, nullptr)) {
+        if (!ReadFileAt(s->file_.Get(), s->offset_ + s->pos_ + done, static_cast<Byte*>(buf) + done, chunk, &got)) {
             *size = done;
             return SZ_ERROR_READ;
         }

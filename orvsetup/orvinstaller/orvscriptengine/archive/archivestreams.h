@@ -32,13 +32,14 @@ private:
     bool exchange_;
 };
 
-// An archive file opened for reading (shared for reading), or a part of a file: `length` bytes from
-// `offset` (the setup's own payload inside its program file), with bytes 0 and 1 of that part delivered
-// exchanged when asked. Valid() is false when the file could not be opened.
+// An archive file opened for reading (shared for reading), or a part of an open file: `length` bytes from
+// `offset` (the setup's own payload inside its held program file), with bytes 0 and 1 of that part
+// delivered exchanged when asked. Every read gives its position, so the handle may be one of several to
+// the same open file. Valid() is false when the file could not be opened.
 class FileInStream {
 public:
-    explicit FileInStream(const wchar_t* path, UInt64 offset = 0, UInt64 length = ~UInt64(0),
-                          bool exchangeSignature = false);
+    explicit FileInStream(const wchar_t* path);
+    FileInStream(UniqueFileHandle file, UInt64 offset, UInt64 length, bool exchangeSignature);
     FileInStream(const FileInStream&) = delete;
     FileInStream& operator=(const FileInStream&) = delete;
 
