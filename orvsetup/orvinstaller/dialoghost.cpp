@@ -119,8 +119,10 @@ bool DialogHost::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
     if (msg > DM_REPOSITION && msg < 0x8000) {
         // Objects send their actions with themselves in LPARAM; anything else is not one of our actions.
         if (LiveObject(lParam)) return OnAction(msg - WM_USER, wParam, lParam);
-        TraceLine(L"message 0x%04X ignored: %p is no object of this dialog\r\n", msg,
-                  reinterpret_cast<void*>(lParam));
+        if (root_) {
+            TraceLine(L"message 0x%04X ignored: %p is no object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
     }
     return false;
 }
@@ -323,7 +325,11 @@ bool DialogHost::OnHostService(UINT msg, WPARAM wParam, LPARAM lParam) {
     // Capture and focus requests: the sender must be one of this dialog's objects.
     ORVUE::IORVBaseUIObject* sender = LiveObject(lParam);
     if (!sender) {
-        TraceLine(L"request 0x%04X ignored: %p is no object of this dialog\r\n", msg, reinterpret_cast<void*>(lParam));
+        // Without a tree (still being built, or given up) objects' own requests have nothing to change.
+        if (root_) {
+            TraceLine(L"request 0x%04X ignored: %p is no object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
         return true;
     }
     switch (msg) {
@@ -361,8 +367,10 @@ bool DialogHost::OnObjectTimer(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!AnswersObjectTimers()) return false;
     ORVUE::IORVBaseAnimationObject* object = root_ ? root_->FindAnimationByAddress(lParam) : nullptr;
     if (!object) {
-        TraceLine(L"timer request 0x%04X ignored: %p is no animated object of this dialog\r\n", msg,
-                  reinterpret_cast<void*>(lParam));
+        if (root_) {
+            TraceLine(L"timer request 0x%04X ignored: %p is no animated object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
         return true;
     }
     const UINT id = ORVUE::ANIMATION_TIMER_BASE + LOWORD(wParam);

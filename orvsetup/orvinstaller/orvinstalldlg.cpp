@@ -31,8 +31,11 @@ ORVInstallDlg::ORVInstallDlg(pugi::xml_node node, lua_State* L) : DialogHost(nod
 // A worker that has not ended keeps its Lua thread: the reference stays, and the state outlives us all.
 ORVInstallDlg::~ORVInstallDlg() {
     if (!State()) return;
-    const bool workerGone = !workerEnd_ || (workerEnd_->ended && (!workerThread_ ||
-        ::WaitForSingleObject(workerThread_.Get(), kWorkerEndWaitMs) == WAIT_OBJECT_0));
+    bool workerGone = true;  // also when none was started
+    if (workerEnd_) {
+        workerGone = workerEnd_->ended &&
+                     ::WaitForSingleObject(workerThread_.Get(), kWorkerEndWaitMs) == WAIT_OBJECT_0;
+    }
     if (workerRef_ != LUA_NOREF) {
         if (workerGone) {
             luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);

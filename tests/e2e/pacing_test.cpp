@@ -169,7 +169,8 @@ TEST_F(ProgressPacing, AForgedEndOrCloseWaitsForTheHook) {
     ::PostMessageW(progress, WM_CLOSE, 1, 0);
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 0));
-    EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall slow", L"an end of the installation not from its worker ignored",
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall slow",
+                                       L"an end of the installation not from its worker ignored",
                                        L"close requested while installing", L"pace:OnInstall end pos="}));
     EXPECT_TRUE(LacksLine(r.lines, L"pace:BeforeComplete"));
 }
