@@ -321,6 +321,7 @@ bool DialogHost::OnHostService(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == ORVUE::ORVUM_SETANIMATIONTIMER || msg == ORVUE::ORVUM_KILLANIMATIONTIMER) {
         return OnObjectTimer(msg, wParam, lParam);
     }
+    // The caret blink reaches the focus object through the focus set.
     if (msg > ORVUE::ORVUM_KILLFOCUS) return msg == ORVUE::ORVUM_CARETBLINK || OnOwnMessage(msg, wParam, lParam);
     // Capture and focus requests: the sender must be one of this dialog's objects.
     ORVUE::IORVBaseUIObject* sender = LiveObject(lParam);
@@ -362,7 +363,6 @@ bool DialogHost::OnHostService(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// The caret blink (ORVUM_CARETBLINK) reaches the focus object through the focus set.
 bool DialogHost::OnObjectTimer(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!AnswersObjectTimers()) return false;
     ORVUE::IORVBaseAnimationObject* object = root_ ? root_->FindAnimationByAddress(lParam) : nullptr;
