@@ -409,6 +409,7 @@ void DialogHost::CloseDialog(UINT code) {
     if (closed_) return;
     CollectAtClose();
     closed_ = true;
+    closeCode_ = code;
     focus_ = nullptr;
     capture_ = nullptr;
     root_ = nullptr;

@@ -37,6 +37,10 @@ public:
     HWND Window() const { return window_; }
     // Shows the window with its first frame, then gives it its icons (the frame does not wait for them).
     void Show();
+    // True once CloseDialog has run: the tree is no longer the dialog's (a modal loop may have closed it).
+    bool Closed() const { return closed_; }
+    // The code CloseDialog was given; 0 before.
+    UINT CloseCode() const { return closeCode_; }
 
     // Queued messages before dispatch: keys go through, the caret-blink timer also blinks our caret,
     // everything else is offered to the dialog manager.
@@ -66,8 +70,6 @@ protected:
 
     void CloseDialog(UINT code);
     void PostClose(UINT code);
-    // True once CloseDialog has run: the tree is no longer the dialog's (a modal loop may have closed it).
-    bool Closed() const { return closed_; }
     // The object of this dialog's tree that `lParam` names, or null; `lParam` itself is never read through.
     ORVUE::IORVBaseUIObject* LiveObject(LPARAM lParam) const;
     ORVUE::ContainerUIObjectImpl* Root() const { return root_; }
@@ -103,6 +105,7 @@ private:
     DWORD paintedStamp_ = 0;
     bool filterRegistered_ = false;
     bool closed_ = false;
+    UINT closeCode_ = 0;
     bool ownClosePosted_ = false;  // PostClose's WM_CLOSE is on its way, with ownCloseCode_
     UINT ownCloseCode_ = 0;
     // The tree is released once the outermost call into the dialog has returned: a close inside a modal

@@ -158,8 +158,8 @@ TEST_F(ProgressPacing, FinalisersRunOnTheScriptsThreadOnly) {
     EXPECT_TRUE(LacksLine(r.lines, L"finaliser on the window's thread"));
 }
 
-// Another program's end message or close with a code is no end of the installation: the dialog waits for
-// its worker, then stops as after a system close.
+// Another program's end message, close or quit with a code is no end of the installation: the dialog waits
+// for its worker, then stops as after a system close.
 TEST_F(ProgressPacing, AForgedEndOrCloseWaitsForTheHook) {
     ASSERT_TRUE(Install(L"slow", true)) << Windows();
     HWND progress = Dialog();
@@ -167,11 +167,13 @@ TEST_F(ProgressPacing, AForgedEndOrCloseWaitsForTheHook) {
     ASSERT_TRUE(setup_->WaitForLine(L"pace:OnInstall slow", kDialogTimeoutMs));
     ::PostMessageW(progress, 0x2B18, 0, 0);  // the worker's end message
     ::PostMessageW(progress, WM_CLOSE, 1, 0);
+    ::PostThreadMessageW(::GetWindowThreadProcessId(progress, nullptr), WM_QUIT, 1, 0);
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall slow",
                                        L"an end of the installation not from its worker ignored",
-                                       L"close requested while installing", L"pace:OnInstall end pos="}));
+                                       L"close requested while installing",
+                                       L"a quit message the dialog did not ask for ignored", L"pace:OnInstall end pos="}));
     EXPECT_TRUE(LacksLine(r.lines, L"pace:BeforeComplete"));
 }
 
