@@ -1,4 +1,4 @@
-// The text of the script error box: message, call stack, request to report.
+// The text of the script error box: message, call stack, request to report; and how an early end ends the run.
 #include <gtest/gtest.h>
 
 #include <windows.h>
