@@ -28,11 +28,9 @@ bool IsMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= 0x20D; }
 DialogHost::DialogHost(pugi::xml_node node, lua_State* L) : node_(node), L_(L) {}
 
 DialogHost::~DialogHost() {
-    HWND window = window_;
-    if (window) {
-        ::DestroyWindow(window);
-        ORVUE::UIObjectFactory::Instance().Release(window);
-    }
+    if (!treeOwner_) treeOwner_ = window_;
+    if (window_) ::DestroyWindow(window_);
+    ReleaseTree();
     for (HICON icon : icons_)
         if (icon) ::DestroyIcon(icon);
 }
@@ -41,7 +39,8 @@ bool DialogHost::Create(HINSTANCE instance) {
     HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(kDialogTemplate), nullptr, DialogProc,
                                        reinterpret_cast<LPARAM>(this));
     if (!window) return false;
-    if (!root_) {  // the tree could not be built: nothing to show
+    if (!root_) {  // the tree could not be built: nothing to show, and what was built goes
+        treeOwner_ = window;
         ::DestroyWindow(window);
         window_ = nullptr;
         return false;
@@ -57,11 +56,13 @@ INT_PTR CALLBACK DialogHost::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     auto* self = reinterpret_cast<DialogHost*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     LRESULT result = 0;
+    ++self->callDepth_;
     const bool handled = self->Dispatch(msg, wParam, lParam, result);
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         self->window_ = nullptr;
     }
+    if (--self->callDepth_ == 0 && self->closed_) self->ReleaseTree();
     if (!handled) return FALSE;
     if (msg == WM_INITDIALOG) return result;
     ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
@@ -90,9 +91,13 @@ bool DialogHost::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
             return true;
         case WM_COMMAND:
             return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;  // Enter and Escape close nothing
-        case WM_CLOSE:
-            OnCloseRequest(static_cast<UINT>(wParam));
+        case WM_CLOSE: {
+            // Any program may post WM_CLOSE with any code: only the dialog's own request carries one.
+            const UINT code = ownClosePosted_ ? ownCloseCode_ : 0;
+            ownClosePosted_ = false;
+            OnCloseRequest(code);
             return true;
+        }
         case WM_DESTROY:
             if (filterRegistered_) {
                 if (MessageLoop* loop = Module().GetMessageLoop()) loop->RemoveMessageFilter(this);
@@ -111,8 +116,19 @@ bool DialogHost::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resul
             break;
     }
     if (msg >= ORVUE::ORVUM_SETCAPTURE && msg <= ORVUM_INSTALLFINISHED) return OnHostService(msg, wParam, lParam);
-    if (msg >= WM_USER && msg < 0x8000) return OnAction(msg - WM_USER, wParam, lParam);
+    if (msg > DM_REPOSITION && msg < 0x8000) {
+        // Objects send their actions with themselves in LPARAM; anything else is not one of our actions.
+        if (LiveObject(lParam)) return OnAction(msg - WM_USER, wParam, lParam);
+        if (root_) {
+            TraceLine(L"message 0x%04X ignored: %p is no object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
+    }
     return false;
+}
+
+ORVUE::IORVBaseUIObject* DialogHost::LiveObject(LPARAM lParam) const {
+    return root_ ? root_->FindByAddress(lParam) : nullptr;
 }
 
 bool DialogHost::ForwardToCaptureOrFocus(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -302,7 +318,21 @@ void DialogHost::OnTimer(UINT_PTR id) {
 }
 
 bool DialogHost::OnHostService(UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* sender = reinterpret_cast<ORVUE::IORVBaseUIObject*>(lParam);
+    if (msg == ORVUE::ORVUM_SETANIMATIONTIMER || msg == ORVUE::ORVUM_KILLANIMATIONTIMER) {
+        return OnObjectTimer(msg, wParam, lParam);
+    }
+    // The caret blink reaches the focus object through the focus set.
+    if (msg > ORVUE::ORVUM_KILLFOCUS) return msg == ORVUE::ORVUM_CARETBLINK || OnOwnMessage(msg, wParam, lParam);
+    // Capture and focus requests: the sender must be one of this dialog's objects.
+    ORVUE::IORVBaseUIObject* sender = LiveObject(lParam);
+    if (!sender) {
+        // Without a tree (still being built, or given up) objects' own requests have nothing to change.
+        if (root_) {
+            TraceLine(L"request 0x%04X ignored: %p is no object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
+        return true;
+    }
     switch (msg) {
         case ORVUE::ORVUM_SETCAPTURE:
             if (TakesSystemCapture()) ::SetCapture(window_);
@@ -328,30 +358,35 @@ bool DialogHost::OnHostService(UINT msg, WPARAM wParam, LPARAM lParam) {
         case ORVUE::ORVUM_KILLFOCUS:
             if (focus_ == sender) focus_ = nullptr;
             return true;
-        case ORVUE::ORVUM_CARETBLINK:
-            return true;  // reaches the focus object through the focus set
-        case ORVUE::ORVUM_SETANIMATIONTIMER:
-        case ORVUE::ORVUM_KILLANIMATIONTIMER: {
-            if (!AnswersObjectTimers()) return false;
-            auto* object = reinterpret_cast<ORVUE::IORVBaseAnimationObject*>(lParam);
-            const UINT id = ORVUE::ANIMATION_TIMER_BASE + LOWORD(wParam);
-            if (msg == ORVUE::ORVUM_SETANIMATIONTIMER) {
-                TraceTimerSet(id);
-                ::SetTimer(window_, id, HIWORD(wParam), nullptr);
-                objectTimers_.emplace(id, object);  // an existing entry for the id stays
-            } else {
-                const auto found = objectTimers_.find(id);
-                if (found != objectTimers_.end() && found->second == object) {
-                    objectTimers_.erase(found);
-                    ::KillTimer(window_, id);
-                    TraceTimerKilled(id);
-                }
-            }
-            return true;
-        }
         default:
-            return OnOwnMessage(msg, wParam, lParam);
+            return true;
     }
+}
+
+bool DialogHost::OnObjectTimer(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!AnswersObjectTimers()) return false;
+    ORVUE::IORVBaseAnimationObject* object = root_ ? root_->FindAnimationByAddress(lParam) : nullptr;
+    if (!object) {
+        if (root_) {
+            TraceLine(L"timer request 0x%04X ignored: %p is no animated object of this dialog\r\n", msg,
+                      reinterpret_cast<void*>(lParam));
+        }
+        return true;
+    }
+    const UINT id = ORVUE::ANIMATION_TIMER_BASE + LOWORD(wParam);
+    if (msg == ORVUE::ORVUM_SETANIMATIONTIMER) {
+        TraceTimerSet(id);
+        ::SetTimer(window_, id, HIWORD(wParam), nullptr);
+        objectTimers_.emplace(id, object);  // an existing entry for the id stays
+    } else {
+        const auto found = objectTimers_.find(id);
+        if (found != objectTimers_.end() && found->second == object) {
+            objectTimers_.erase(found);
+            ::KillTimer(window_, id);
+            TraceTimerKilled(id);
+        }
+    }
+    return true;
 }
 
 bool DialogHost::PreTranslateMessage(MSG* msg) {
@@ -363,15 +398,36 @@ bool DialogHost::PreTranslateMessage(MSG* msg) {
     return window_ && ::IsDialogMessageW(window_, msg);
 }
 
+void DialogHost::PostClose(UINT code) {
+    if (!window_ || closed_) return;
+    ownClosePosted_ = true;
+    ownCloseCode_ = code;
+    ::PostMessageW(window_, WM_CLOSE, code, 0);
+}
+
 void DialogHost::CloseDialog(UINT code) {
+    if (closed_) return;
     CollectAtClose();
+    closed_ = true;
+    closeCode_ = code;
     focus_ = nullptr;
     capture_ = nullptr;
     root_ = nullptr;
-    HWND window = window_;
-    ::DestroyWindow(window);
+    objectTimers_.clear();
+    treeOwner_ = window_;
+    ::DestroyWindow(window_);
     ::PostQuitMessage(static_cast<int>(code));
-    ORVUE::UIObjectFactory::Instance().Release(window);
+    if (callDepth_ == 0) {
+        ReleaseTree();
+    } else if (callDepth_ > 1) {
+        TraceLine(L"the dialog closed inside one of its own calls: its objects go when that returns\r\n");
+    }
+}
+
+void DialogHost::ReleaseTree() {
+    HWND owner = treeOwner_ ? treeOwner_ : window_;
+    treeOwner_ = nullptr;
+    if (owner) ORVUE::UIObjectFactory::Instance().Release(owner);
 }
 
 }  // namespace orv

@@ -37,6 +37,10 @@ public:
     HWND Window() const { return window_; }
     // Shows the window with its first frame, then gives it its icons (the frame does not wait for them).
     void Show();
+    // True once CloseDialog has run: the tree is no longer the dialog's (a modal loop may have closed it).
+    bool Closed() const { return closed_; }
+    // The code CloseDialog was given; 0 before.
+    UINT CloseCode() const { return closeCode_; }
 
     // Queued messages before dispatch: keys go through, the caret-blink timer also blinks our caret,
     // everything else is offered to the dialog manager.
@@ -54,16 +58,20 @@ protected:
     virtual void InitDialog() {}
     // Dialog-specific collection at close, before the tree goes.
     virtual void CollectAtClose() {}
-    // Action N of an object (message WM_USER + N); false when the dialog has no such action.
+    // Action N of an object (message WM_USER + N); false when the dialog has no such action. Called only
+    // when LPARAM is one of this dialog's live objects (LiveObject gives it back).
     virtual bool OnAction(UINT, WPARAM, LPARAM) { return false; }
     // Timers other than the repaint and object timers; messages of the dialog's own.
     virtual bool OnOwnTimer(UINT_PTR) { return false; }
     virtual bool OnOwnMessage(UINT, WPARAM, LPARAM) { return false; }
-    // WM_CLOSE: closes with the code by default.
+    // WM_CLOSE: closes with the code by default. The code is the one PostClose asked for; any other
+    // WM_CLOSE (the system's, or another program's, whatever it carries) asks with 0.
     virtual void OnCloseRequest(UINT code) { CloseDialog(code); }
 
     void CloseDialog(UINT code);
-    void PostClose(UINT code) { ::PostMessageW(window_, WM_CLOSE, code, 0); }
+    void PostClose(UINT code);
+    // The object of this dialog's tree that `lParam` names, or null; `lParam` itself is never read through.
+    ORVUE::IORVBaseUIObject* LiveObject(LPARAM lParam) const;
     ORVUE::ContainerUIObjectImpl* Root() const { return root_; }
     // The root's direct sub-container "Body", or null.
     ORVUE::ContainerUIObjectImpl* Body() const { return root_ ? root_->FindContainer(L"Body") : nullptr; }
@@ -79,6 +87,8 @@ private:
     void OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     bool OnHostService(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool OnObjectTimer(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ReleaseTree();
     bool ChangedArea(RECT& area) const;
     void SetIcons();
     void CentreOnWorkArea();
@@ -94,6 +104,14 @@ private:
     std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes; empty: hand all over
     DWORD paintedStamp_ = 0;
     bool filterRegistered_ = false;
+    bool closed_ = false;
+    UINT closeCode_ = 0;
+    bool ownClosePosted_ = false;  // PostClose's WM_CLOSE is on its way, with ownCloseCode_
+    UINT ownCloseCode_ = 0;
+    // The tree is released once the outermost call into the dialog has returned: a close inside a modal
+    // loop (a message box an object's action opened) must not free objects whose code is still running.
+    int callDepth_ = 0;
+    HWND treeOwner_ = nullptr;  // the window the tree was built for, while the tree awaits release
     HICON icons_[2] = {};
 };
 

@@ -28,13 +28,18 @@ void StartCommonControlsOnce() {
     if (!::InitCommonControlsEx(&controls)) ORV_FAILURE_TRAILER(L"InitCommonControlsEx failed.", ::GetLastError());
 }
 
-// Creates and shows the dialog's window, then runs the loop until the dialog closes; 0 when the window
-// cannot be made.
+// Creates and shows the dialog's window, then runs the loop until the dialog closes and returns the
+// dialog's close code; 0 when the window cannot be made or the thread's queue fails. Any program may post
+// the thread a WM_QUIT with any code: one the dialog did not ask for (by closing) ends nothing.
 int ShowDialog(HINSTANCE instance, DialogHost& dialog, MessageLoop& loop) {
     if (!dialog.Create(instance)) return 0;
     dialog.Show();
     StartCommonControlsOnce();
-    return loop.Run();
+    for (;;) {
+        if (loop.Run() == -1) return 0;
+        if (dialog.Closed()) return static_cast<int>(dialog.CloseCode());
+        TraceLine(L"a quit message the dialog did not ask for ignored\r\n");
+    }
 }
 
 }  // namespace

@@ -166,9 +166,16 @@ bool ORVInitDlg::OnAction(UINT action, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The question's modal loop goes on dispatching: the dialog may have been closed (and its tree given up)
+// by the time it returns, so the sender is looked up afresh.
 void ORVInitDlg::OnLeave(LPARAM sender) {
-    if (::MessageBoxW(Window(), kLeaveText, L"提醒", MB_ICONQUESTION | MB_OKCANCEL) == IDOK) PostClose(2);
-    if (auto* object = reinterpret_cast<ORVUE::IORVBaseUIObject*>(sender)) {
+    const int answer = ::MessageBoxW(Window(), kLeaveText, L"提醒", MB_ICONQUESTION | MB_OKCANCEL);
+    if (Closed()) {
+        TraceLine(L"the dialog was closed while its question was open\r\n");
+        return;
+    }
+    if (answer == IDOK) PostClose(2);
+    if (ORVUE::IORVBaseUIObject* object = LiveObject(sender)) {
         BOOL handled = FALSE;
         object->OnMouseLeave(WM_MOUSELEAVE, 0, 0, handled);
     }
@@ -288,7 +295,7 @@ void ORVInitDlg::ChooseFolder(const wchar_t* boxName, bool backup) {
     wchar_t chosen[MAX_PATH] = {};
     const BOOL named = ::SHGetPathFromIDListW(item, chosen);
     ::CoTaskMemFree(item);
-    if (!named) return;
+    if (!named || Closed()) return;  // the browser's loop may have seen the dialog close
     std::wstring result = chosen;
     if (backup) {
         if (result.size() == 3) result += L"DriversBackup";

@@ -15,19 +15,34 @@ namespace orv {
 namespace {
 
 constexpr UINT kRunOutPeriodMs = 30;
-
-struct WorkerStart {
-    HWND window;
-    lua_State* L;
-};
+// After it has said so the worker only leaves COM and returns.
+constexpr DWORD kWorkerEndWaitMs = 5000;
 
 }  // namespace
 
+struct ORVInstallDlg::WorkerStart {
+    HWND window;
+    lua_State* L;
+    std::shared_ptr<WorkerEnd> end;
+};
+
 ORVInstallDlg::ORVInstallDlg(pugi::xml_node node, lua_State* L) : DialogHost(node, L) {}
 
+// A worker that has not ended keeps its Lua thread: the reference stays, and the state outlives us all.
 ORVInstallDlg::~ORVInstallDlg() {
     if (!State()) return;
-    if (workerRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);
+    bool workerGone = true;  // also when none was started
+    if (workerEnd_) {
+        workerGone = workerEnd_->ended &&
+                     ::WaitForSingleObject(workerThread_.Get(), kWorkerEndWaitMs) == WAIT_OBJECT_0;
+    }
+    if (workerRef_ != LUA_NOREF) {
+        if (workerGone) {
+            luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);
+        } else {
+            TraceLine(L"the install worker still runs: its Lua thread stays referenced\r\n");
+        }
+    }
     if (positionKeyRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, positionKeyRef_);
 }
 
@@ -74,20 +89,22 @@ bool ORVInstallDlg::StartWorker() {
     if (!State()) return false;
     worker_ = lua_newthread(State());
     workerRef_ = luaL_ref(State(), LUA_REGISTRYINDEX);  // keeps the thread from the collector
-    auto* start = new WorkerStart{Window(), worker_};
-    UniqueHandle thread(::CreateThread(nullptr, 0, InstallWorker, start, 0, nullptr));
-    if (!thread) {
-        delete start;
+    workerEnd_ = std::make_shared<WorkerEnd>();
+    auto start = std::make_unique<WorkerStart>(WorkerStart{Window(), worker_, workerEnd_});
+    workerThread_.Reset(::CreateThread(nullptr, 0, InstallWorker, start.get(), 0, nullptr));
+    if (!workerThread_) {
+        workerEnd_.reset();
         worker_ = nullptr;
         return false;
     }
-    return true;  // the thread runs on unjoined; it only posts its end
+    start.release();  // the worker's now
+    return true;
 }
 
 // Runs the install hook on its own Lua thread; Lua's lock lets the dialog in around every action.
 DWORD WINAPI ORVInstallDlg::InstallWorker(LPVOID parameter) {
-    const WorkerStart start = *static_cast<WorkerStart*>(parameter);
-    delete static_cast<WorkerStart*>(parameter);
+    const std::unique_ptr<WorkerStart> owned(static_cast<WorkerStart*>(parameter));
+    const WorkerStart& start = *owned;
     ComInit com;
     lua_State* L = start.L;
     WPARAM failed = 0;
@@ -103,6 +120,8 @@ DWORD WINAPI ORVInstallDlg::InstallWorker(LPVOID parameter) {
     } else {
         lua_pop(L, 1);
     }
+    start.end->failed = failed != 0;
+    start.end->ended = true;
     ::PostMessageW(start.window, ORVUM_INSTALLFINISHED, failed, 0);
     return 0;
 }
@@ -142,10 +161,16 @@ void ORVInstallDlg::Tick() {
     }
 }
 
-bool ORVInstallDlg::OnOwnMessage(UINT msg, WPARAM wParam, LPARAM) {
+// Only the worker's own word ends the installation; the message's parameters are not read.
+bool ORVInstallDlg::OnOwnMessage(UINT msg, WPARAM, LPARAM) {
     if (msg != ORVUM_INSTALLFINISHED) return false;
+    if (finished_) return true;
+    if (!workerEnd_ || !workerEnd_->ended) {
+        TraceLine(L"an end of the installation not from its worker ignored\r\n");
+        return true;
+    }
     finished_ = true;
-    hookFailed_ = wParam != 0;
+    hookFailed_ = workerEnd_->failed;
     ::KillTimer(Window(), kProgressTimer);
     if (hookFailed_ || closeRequested_) {
         PostClose(0);

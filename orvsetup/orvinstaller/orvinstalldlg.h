@@ -2,6 +2,10 @@
 #pragma once
 
 #include "dialoghost.h"
+#include "utility/uniquehandle.h"
+
+#include <atomic>
+#include <memory>
 
 namespace orv {
 
@@ -25,14 +29,25 @@ protected:
     void TraceTimerKilled(UINT id) override;
 
 private:
+    // What the worker leaves for the dialog. It sets `ended` after its last use of the script and before it
+    // posts ORVUM_INSTALLFINISHED: a message of that number while `ended` is unset comes from elsewhere.
+    struct WorkerEnd {
+        std::atomic<bool> ended{false};
+        std::atomic<bool> failed{false};
+    };
+
+    struct WorkerStart;
+
     static DWORD WINAPI InstallWorker(LPVOID parameter);
     void BringToForeground();
     bool StartWorker();
     void Tick();
     ORVUE::IORVBaseUIObject* Carousel() const;
 
-    lua_State* worker_ = nullptr;  // the hook's own Lua thread, anchored in the registry
+    lua_State* worker_ = nullptr;  // the hook's own Lua thread, anchored in the registry until the worker ended
     int workerRef_ = LUA_NOREF;
+    std::shared_ptr<WorkerEnd> workerEnd_;  // shared with the worker, which may outlive the dialog
+    UniqueHandle workerThread_;
     int positionKeyRef_ = LUA_NOREF;  // the name global_install_progress_pos, made before the worker starts
     bool finished_ = false;
     bool hookFailed_ = false;

@@ -233,6 +233,46 @@ std::vector<IORVBaseUIObject*> ContainerUIObjectImpl::CollectControlsOfType(cons
     return found;
 }
 
+namespace {
+
+// Calls `visit` for every object of the tree under `root` (root first) until it returns true; an explicit
+// stack, so a deep layout costs no stack depth.
+template <typename Visit>
+IORVBaseUIObject* FirstInTree(ContainerUIObjectImpl* root, Visit visit) {
+    std::vector<IORVBaseUIObject*> pending{root};
+    while (!pending.empty()) {
+        IORVBaseUIObject* object = pending.back();
+        pending.pop_back();
+        if (visit(object)) return object;
+        if (auto* container = dynamic_cast<ContainerUIObjectImpl*>(object)) {
+            for (auto& child : container->Controls()) pending.push_back(child.get());
+            for (auto& child : container->Containers()) pending.push_back(child.get());
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+IORVBaseUIObject* ContainerUIObjectImpl::FindByAddress(LPARAM address) {
+    if (!address) return nullptr;
+    return FirstInTree(this, [address](IORVBaseUIObject* object) {
+        return reinterpret_cast<LPARAM>(object) == address;
+    });
+}
+
+IORVBaseAnimationObject* ContainerUIObjectImpl::FindAnimationByAddress(LPARAM address) {
+    if (!address) return nullptr;
+    IORVBaseAnimationObject* found = nullptr;
+    FirstInTree(this, [address, &found](IORVBaseUIObject* object) {
+        auto* animation = dynamic_cast<IORVBaseAnimationObject*>(object);
+        if (!animation || reinterpret_cast<LPARAM>(animation) != address) return false;
+        found = animation;
+        return true;
+    });
+    return found;
+}
+
 LRESULT CaptionContainerUIObjectImpl::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     ContainerUIObjectImpl::OnLButtonDown(msg, wParam, lParam, handled);
     if (!handled) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ui/imageobject.h"
+#include "ui/orvbaseanimationobject.h"
 #include "ui/orvbaseuiobject.h"
 
 #include <memory>
@@ -61,6 +62,10 @@ public:
     // Controls anywhere below whose dynamic type's name is `typeName` (as typeid(...).name() gives it):
     // each sub-container's finds first, then this container's own controls, all in list order.
     std::vector<IORVBaseUIObject*> CollectControlsOfType(const char* typeName) const;
+    // The object of this tree (this container included) whose interface sits at `address`, or null.
+    // Only the tree's own pointers are read: `address` may be any value a window message carried.
+    IORVBaseUIObject* FindByAddress(LPARAM address);
+    IORVBaseAnimationObject* FindAnimationByAddress(LPARAM address);
 
     // The tree's root paints first onto a cleared surface: its background may replace the pixels instead
     // of blending over them, which GDI+ does several times faster.

@@ -88,6 +88,7 @@ TEST(DeleteQuestion, AHeldFileAsksAndEachAnswerDoesWhatItSays) {
         boxes.clear();
         const SetupResult r = DeleteAnswering(path, {IDABORT}, &boxes, [](size_t) {});
         ASSERT_TRUE(EndedWith(r, 0));
+        EXPECT_TRUE(ContainsLine(r.lines, L"the run ends, exit code 0"));
         EXPECT_TRUE(LacksLine(r.lines, L"delete result"));
         EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_BeforeInstall"));
     }

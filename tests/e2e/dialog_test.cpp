@@ -220,6 +220,39 @@ TEST_F(SampleDialogs, AgreementTypedFolderKeysAndLeaving) {
     EXPECT_FALSE(HasLine(r.lines, L"InstallPath:")) << r.Describe();
 }
 
+// Any program may send the dialog our messages: requests that name no object of its tree are ignored, and
+// a close posted by another program carries no code, not even while the leave question is open.
+TEST_F(SampleDialogs, ForeignMessagesNameNoObjectAndCloseWithoutACode) {
+    SetupProcess setup;
+    ASSERT_TRUE(setup.Start(SampleSetup(), {}));
+    HWND options = NextDialog(setup, nullptr);
+    ASSERT_NE(options, nullptr) << DescribeWindows(setup.ProcessId());
+    const LPARAM bogus = 0x5EED1230;
+    for (UINT msg : {0x2B11u, 0x2B13u, 0x2B16u, WM_USER + 100u}) {  // capture, focus, a timer, the leave action
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(::SendMessageTimeoutW(options, msg, MAKELONG(1, 10), bogus, SMTO_ABORTIFHUNG, 3000, &result))
+            << std::hex << msg;
+    }
+    // What would reach the objects named: a key for the focus, the pointer for the capture, the timer.
+    ::PostMessageW(options, WM_KEYDOWN, 'A', 0);
+    ::PostMessageW(options, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ::Sleep(500);
+    EXPECT_TRUE(::IsWindowVisible(options));
+    for (const wchar_t* line : {L"request 0x2B11 ignored", L"request 0x2B13 ignored", L"timer request 0x2B16 ignored",
+                                L"message 0x0464 ignored"}) {
+        EXPECT_TRUE(HasLine(setup.Lines(), line)) << ToUtf8(line);
+    }
+
+    MoveMouseTo(options, 5, 200);
+    ASSERT_TRUE(Click(options, kCloseButton));
+    ASSERT_NE(WaitForMessageBox(setup.ProcessId(), kDialogTimeoutMs), nullptr) << DescribeWindows(setup.ProcessId());
+    ::PostMessageW(options, WM_CLOSE, 1, 0);
+    const SetupResult r = setup.Finish(kDialogTimeoutMs);
+    EXPECT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"the dialog was closed while its question was open"));
+    EXPECT_TRUE(LacksLine(r.lines, L"InstallPath:"));
+}
+
 TEST_F(SampleDialogs, SecondSetupAndSystemClose) {
     SetupProcess first;
     ASSERT_TRUE(first.Start(SampleSetup(), {}));

@@ -158,6 +158,35 @@ TEST_F(ProgressPacing, FinalisersRunOnTheScriptsThreadOnly) {
     EXPECT_TRUE(LacksLine(r.lines, L"finaliser on the window's thread"));
 }
 
+// Another program's end message, close or quit with a code is no end of the installation: the dialog waits
+// for its worker, then stops as after a system close.
+TEST_F(ProgressPacing, AForgedEndOrCloseWaitsForTheHook) {
+    ASSERT_TRUE(Install(L"slow", true)) << Windows();
+    HWND progress = Dialog();
+    ASSERT_NE(progress, nullptr) << Windows();
+    ASSERT_TRUE(setup_->WaitForLine(L"pace:OnInstall slow", kDialogTimeoutMs));
+    ::PostMessageW(progress, 0x2B18, 0, 0);  // the worker's end message
+    ::PostMessageW(progress, WM_CLOSE, 1, 0);
+    ::PostThreadMessageW(::GetWindowThreadProcessId(progress, nullptr), WM_QUIT, 1, 0);
+    const SetupResult r = setup_->Finish(kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall slow",
+                                       L"an end of the installation not from its worker ignored",
+                                       L"close requested while installing",
+                                       L"a quit message the dialog did not ask for ignored", L"pace:OnInstall end pos="}));
+    EXPECT_TRUE(LacksLine(r.lines, L"pace:BeforeComplete"));
+}
+
+// os.exit on the worker's thread ends the run with its code, and the script state is not closed under the
+// threads that use it: the finaliser of an object still alive never runs.
+TEST_F(ProgressPacing, OsExitInTheInstallHookEndsTheRunWithItsCode) {
+    ASSERT_TRUE(Install(L"exit")) << Windows();
+    const SetupResult r = setup_->Finish(kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 7));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:exit with table:", L"the run ends, exit code 7"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"pace:collected at exit"));
+}
+
 TEST_F(ProgressPacing, WithoutABarTheEndOfTheHookClosesTheDialog) {
     ASSERT_TRUE(Install(L"fast", false, L"pacing_nobar")) << Windows();
     const SetupResult r = setup_->Finish(kRunTimeoutMs);

@@ -43,6 +43,7 @@ TEST(ScriptError, ErrorInBeforeInitShowsMessageAndCallStackThenEndsWithZero) {
     EXPECT_EQ(box.buttons[0].id, IDOK);
 
     ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(ContainsLine(r.lines, L"the run ends, exit code 0"));
     EXPECT_TRUE(ContainsLine(r.lines, L"hook:ORVSE_BeforeInit"));
     EXPECT_TRUE(LacksLine(r.lines, L"global_ss_install==true"));  // nothing after the failing hook
     EXPECT_TRUE(LacksLine(r.lines, L"hook:ORVSE_BeforeInstall"));

@@ -1,9 +1,16 @@
-// The text of the script error box: message, call stack, request to report.
+// The text of the script error box: message, call stack, request to report; and how an early end ends the run.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <string>
+
+#include "fsutil.h"
 #include "luatestutil.h"
 #include "orvscriptengine/scripterror.h"
+#include "utility/runexit.h"
 #include "utility/textconv.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -61,6 +68,53 @@ TEST(ScriptError, CallStackOfAnEmptyStackIsEmpty) {
     orv::AppendCallStack(thread, -1, buffer);
     EXPECT_EQ(buffer, "x\n");
     lua_pop(EngineState(), 1);
+}
+
+// The ending run's child: a callback and a static object each leave a file in ORVTEST_ENDRUN_DIR, then a
+// second thread's script calls os.exit while this thread waits for that thread.
+std::wstring EndRunFolder() {
+    wchar_t folder[MAX_PATH] = L"";
+    ::GetEnvironmentVariableW(L"ORVTEST_ENDRUN_DIR", folder, MAX_PATH);
+    return folder;
+}
+
+struct LeavesAFileWhenDestroyed {
+    ~LeavesAFileWhenDestroyed() { orv::test::WriteFileBytes(EndRunFolder() + L"\\destroyed", "x"); }
+};
+
+DWORD WINAPI ExitOnThisThread(LPVOID) { return static_cast<DWORD>(luaL_dostring(EngineState(), "os.exit(9)")); }
+
+TEST(EndRunChild, DISABLED_OsExitOnASecondThread) {
+    static LeavesAFileWhenDestroyed object;
+    orv::OnAbnormalEnd([](int code, void*) {
+        orv::test::WriteFileBytes(EndRunFolder() + L"\\callback", std::to_string(code));
+    }, nullptr);
+    const orv::UniqueHandle thread(::CreateThread(nullptr, 0, ExitOnThisThread, nullptr, 0, nullptr));
+    ::WaitForSingleObject(thread.Get(), INFINITE);
+}
+
+// os.exit from any thread ends the process with its code after the abnormal-end callbacks, and without
+// the static destructors, which would close the script state under the other threads.
+TEST(EndRun, OsExitRunsTheCallbacksButNoStaticDestructor) {
+    orv::test::TempDir dir;
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"ORVTEST_ENDRUN_DIR", dir.Path().c_str()));
+    wchar_t self[MAX_PATH] = L"";
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring commandLine = std::wstring(L"\"") + self +
+                               L"\" --gtest_filter=EndRunChild.* --gtest_also_run_disabled_tests";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(::CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    const orv::UniqueHandle process(info.hProcess), thread(info.hThread);
+    ASSERT_EQ(::WaitForSingleObject(process.Get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    ASSERT_TRUE(::GetExitCodeProcess(process.Get(), &code));
+    EXPECT_EQ(code, 9u);
+    std::string written;
+    EXPECT_TRUE(orv::test::ReadFileBytes(dir.Sub(L"callback"), &written));
+    EXPECT_EQ(written, "9");
+    EXPECT_FALSE(orv::test::FileExists(dir.Sub(L"destroyed")));
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include "scripterror.h"
 #include "scripttext.h"
 #include "utility/resourcedata.h"
+#include "utility/runexit.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"
+
+#include <cstdlib>
 
 #define ORV_TRACE_SOURCE L"orvscriptengine"
 
@@ -20,6 +23,30 @@ int Panic(lua_State* L) {
     TraceLine(L"PANIC: unprotected error in call to Lua API (%ls)\r\n",
               ScriptText(lua_tostring(L, -1), "panic").c_str());
     return 0;
+}
+
+// os.exit([code]) as Lua's own takes its code (true: EXIT_SUCCESS, false: EXIT_FAILURE, a number: that
+// number, none: EXIT_SUCCESS), but ends the run through EndRun: C's exit would run the static destructors,
+// closing the script state while another thread may still be inside it. The state is never closed here
+// (a second argument asking for that is ignored), for the same reason.
+int OsExit(lua_State* L) {
+    int code = EXIT_SUCCESS;
+    if (lua_isboolean(L, 1)) {
+        code = lua_toboolean(L, 1) ? EXIT_SUCCESS : EXIT_FAILURE;
+    } else {
+        code = static_cast<int>(luaL_optinteger(L, 1, EXIT_SUCCESS));
+    }
+    TraceLine(L"os.exit(%d)\r\n", code);
+    EndRun(code);
+}
+
+void ReplaceOsExit(lua_State* L) {
+    lua_getglobal(L, "os");
+    if (lua_istable(L, -1)) {
+        lua_pushcfunction(L, OsExit);
+        lua_setfield(L, -2, "exit");
+    }
+    lua_pop(L, 1);
 }
 
 }  // namespace
@@ -43,6 +70,7 @@ void ORVScriptEngine::Init() {
     if (!state_) throw NoLuaState{E_FAIL};
     lua_atpanic(state_, Panic);
     luaL_openlibs(state_);
+    ReplaceOsExit(state_);
     InstallBridge(state_);
     RegisterActions(state_);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "utility/runexit.h"
 #include "utility/textconv.h"
 
 namespace orv {
@@ -56,8 +57,7 @@ std::wstring BuildScriptErrorText(lua_State* L) {
 int ScriptErrorHandler(lua_State* L) {
     const std::wstring text = BuildScriptErrorText(L);
     ::MessageBoxW(nullptr, text.c_str(), kScriptErrorCaption, MB_ICONERROR | MB_OK);
-    ::ExitProcess(0);
-    return 0;
+    EndRun(kExitScriptError);
 }
 
 }  // namespace orv

@@ -7,7 +7,7 @@
 
 namespace orv {
 
-// Message handler for protected calls. Shows the error and ends the process with exit code 0.
+// Message handler for protected calls. Shows the error and ends the run (EndRun) with kExitScriptError (0).
 int ScriptErrorHandler(lua_State* L);
 
 // Appends one line per active frame from `level` outwards, with the header before level 0.

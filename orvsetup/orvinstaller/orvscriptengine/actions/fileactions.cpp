@@ -11,6 +11,7 @@
 #include "../orvscriptengine.h"
 #include "../scriptcallback.h"
 #include "utility/processfolders.h"
+#include "utility/runexit.h"
 #include "utility/trace.h"
 
 namespace orv {
@@ -85,7 +86,7 @@ int Lua_RenameFile(lua_State* L) {
     return PushFlag(L, moved);
 }
 
-// Deletes with the shell; when that fails the user chooses: Abort ends the process, Retry tries again (and
+// Deletes with the shell; when that fails the user chooses: Abort ends the run (EndRun), Retry tries again (and
 // its result is the answer), Ignore counts the file as done.
 bool DeleteAsking(const std::wstring& path) {
     for (;;) {
@@ -95,7 +96,7 @@ bool DeleteAsking(const std::wstring& path) {
         const std::wstring text = L"无法删除\"" + path +
                                   L"\"，可能是被占用，请关闭占用程序后点击重试或者点击忽略在卸载完成之后手动删除！";
         const int answer = ::MessageBoxW(nullptr, text.c_str(), L"提示", MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
-        if (answer == IDABORT) ::ExitProcess(0);
+        if (answer == IDABORT) EndRun(kExitDeleteAborted);
         if (answer == IDRETRY) continue;
         TraceLine(L"Delete %ls failed!\r\n", path.c_str());
         TraceLine(L"SHFileOperation error code : %#x\r\n", static_cast<unsigned>(code));

@@ -31,6 +31,14 @@ function installs.gcerror()
   collectgarbage()
 end
 
+-- os.exit with a code, while an object waits for its finaliser: ending the run must not close the state
+-- (which would run the finaliser) while this thread and the window's still use it.
+function installs.exit()
+  local kept = setmetatable({}, {__gc = function() log("collected at exit") end})
+  log("exit with " .. tostring(kept))
+  os.exit(7)
+end
+
 -- Garbage with finalisers while the window ticks: each native call may leave the collector owed work
 -- (a large string made), and the window takes its turn during the Sleep that follows.
 function installs.finalisers()
