@@ -248,6 +248,7 @@ TEST(BridgeCalls, GetFailuresAndTheModuleTable) {
         check(select(1, k.Get(42, 'x')) == nil and select(2, k.Get(42, 'x')) == 'hModule is nil', 'Get on a non-module')
         local none, missing = k:Get('NoSuchExport', 'int')
         check(none == nil and missing == 127, 'unknown export: ' .. tostring(missing))
+        check(k:Get('GetCurrentProcessId\0x', 'int') == nil, 'an export name with a NUL')
         local kindless = k:Get('GetCurrentProcessId')
         local r, e = kindless()
         check(r == nil and type(e) == 'number', 'no kind: nil and the error code')

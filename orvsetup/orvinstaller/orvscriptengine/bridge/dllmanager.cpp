@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -137,21 +138,20 @@ int CallBoundExport(lua_State* L) {
 // module:Get(name, kind, cdecl): a bound export and 0; nil and a reason when there is none.
 int Get(lua_State* L) {
     const int argc = lua_gettop(L);
-    if (argc < 1 || !IsObjectOf(L, 1, kDllManagerMetaTable)) {
+    // An unloaded module's null handle would look the name up in the program itself.
+    if (argc < 1 || !IsObjectOf(L, 1, kDllManagerMetaTable) || !*static_cast<HMODULE*>(lua_touserdata(L, 1))) {
         TraceLine(L"if (nullptr == phMod)");
         lua_pushnil(L);
         lua_pushstring(L, "hModule is nil");
         return 2;
     }
     const HMODULE module = *static_cast<HMODULE*>(lua_touserdata(L, 1));
-    if (!module) {  // unloaded: a null handle would look the name up in the program itself
-        TraceLine(L"if (nullptr == hModule)");
-        lua_pushnil(L);
-        lua_pushstring(L, "hModule is nil");
-        return 2;
-    }
-    const char* name = lua_type(L, 2) == LUA_TSTRING || lua_type(L, 2) == LUA_TNUMBER ? lua_tostring(L, 2) : "";
-    FARPROC function = ::GetProcAddress(module, name);
+    size_t length = 0;
+    const bool named = lua_type(L, 2) == LUA_TSTRING || lua_type(L, 2) == LUA_TNUMBER;
+    const char* name = named ? lua_tolstring(L, 2, &length) : "";
+    const bool cut = std::strlen(name) != length;  // a NUL: the part before it would name another export
+    if (cut) ::SetLastError(ERROR_INVALID_NAME);
+    FARPROC function = cut ? nullptr : ::GetProcAddress(module, name);
     if (!function) {
         const DWORD error = ::GetLastError();
         TraceRaw(L"if (nullptr == pfn)");
