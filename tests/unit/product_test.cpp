@@ -194,19 +194,16 @@ public:
 private:
     static DWORD WINAPI Serve(void* self) {
         auto* server = static_cast<TricklingServer*>(self);
-        SOCKET client = INVALID_SOCKET;
-        while (client == INVALID_SOCKET && ::WaitForSingleObject(server->stop_.Get(), 0) == WAIT_TIMEOUT) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(server->listener_.Get(), &readable);
-            timeval second = {1, 0};
-            if (::select(0, &readable, nullptr, nullptr, &second) == 1)
-                client = ::accept(server->listener_.Get(), nullptr, nullptr);
-        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(server->listener_.Get(), &readable);
+        timeval limit = {15, 0};
+        if (::select(0, &readable, nullptr, nullptr, &limit) != 1) return 0;
+        const SOCKET client = ::accept(server->listener_.Get(), nullptr, nullptr);
         const char answer[] = "HTTP/1.0 200 OK\r\n\r\n";
-        for (const char* c = answer; client != INVALID_SOCKET && *c; ++c)
-            if (::WaitForSingleObject(server->stop_.Get(), 2000) != WAIT_TIMEOUT || ::send(client, c, 1, 0) != 1) break;
-        if (client != INVALID_SOCKET) ::closesocket(client);
+        for (const char* c = answer; *c && ::WaitForSingleObject(server->stop_.Get(), 2000) == WAIT_TIMEOUT; ++c)
+            if (::send(client, c, 1, 0) != 1) break;
+        ::closesocket(client);
         return 0;
     }
 
