@@ -7,7 +7,23 @@
 namespace quellby {
 namespace {
 
-constexpr DWORD kTimeoutMs = 5000;
+// The whole report, from the first connection attempt to the answer's status line: a server that answers
+// a byte at a time cannot hold the caller (the uninstaller waits for the report).
+constexpr ULONGLONG kDeadlineMs = 10000;
+
+// The time left until a point on the tick counter, fixed when the report starts.
+class Deadline {
+public:
+    explicit Deadline(ULONGLONG ms) : end_(::GetTickCount64() + ms) {}
+    // Milliseconds left, 0 once the deadline passed.
+    ULONGLONG Left() const {
+        const ULONGLONG now = ::GetTickCount64();
+        return now >= end_ ? 0 : end_ - now;
+    }
+
+private:
+    ULONGLONG end_;
+};
 
 struct HttpTarget {
     std::string host;  // UTF-8, as the resolver takes it
@@ -55,33 +71,36 @@ bool ParseHttpUrl(const wchar_t* url, HttpTarget* out) {
     return !out->host.empty() && !out->path.empty();
 }
 
-// Connects within the time bound; the socket is blocking again afterwards.
-bool ConnectWithin(SOCKET sock, const addrinfo* address) {
+// Waits until the (non-blocking) socket may be written (`write`) or read, or has failed, within the time
+// left; false when the deadline passes first or the socket failed.
+bool WaitReady(SOCKET sock, bool write, const Deadline& deadline) {
+    const ULONGLONG left = deadline.Left();
+    if (left == 0) return false;
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(sock, &ready);
+    FD_SET(sock, &failed);
+    timeval limit = {static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+    return ::select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &limit) > 0 &&
+           !FD_ISSET(sock, &failed) && FD_ISSET(sock, &ready);
+}
+
+// Connects before the deadline; the socket stays non-blocking, for SendAll and ReadStatus.
+bool ConnectWithin(SOCKET sock, const addrinfo* address, const Deadline& deadline) {
     u_long nonBlocking = 1;
     if (::ioctlsocket(sock, FIONBIO, &nonBlocking) != 0) return false;
     if (::connect(sock, address->ai_addr, static_cast<int>(address->ai_addrlen)) == SOCKET_ERROR &&
         ::WSAGetLastError() != WSAEWOULDBLOCK)
         return false;
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(sock, &writable);
-    FD_SET(sock, &failed);
-    timeval limit = {static_cast<long>(kTimeoutMs / 1000), 0};
-    if (::select(0, nullptr, &writable, &failed, &limit) <= 0 || FD_ISSET(sock, &failed) ||
-        !FD_ISSET(sock, &writable))
-        return false;
-    nonBlocking = 0;
-    if (::ioctlsocket(sock, FIONBIO, &nonBlocking) != 0) return false;
-    const DWORD timeout = kTimeoutMs;
-    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-    return true;
+    return WaitReady(sock, true, deadline);
 }
 
-bool SendAll(SOCKET sock, const std::string& bytes) {
+bool SendAll(SOCKET sock, const std::string& bytes, const Deadline& deadline) {
     for (size_t done = 0; done < bytes.size();) {
+        if (!WaitReady(sock, true, deadline)) return false;
         const int sent = ::send(sock, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
+        if (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) continue;
         if (sent <= 0) return false;
         done += static_cast<size_t>(sent);
     }
@@ -89,11 +108,13 @@ bool SendAll(SOCKET sock, const std::string& bytes) {
 }
 
 // The status code of the answer's first line ("HTTP/1.x NNN ..."), or 0.
-int ReadStatus(SOCKET sock) {
+int ReadStatus(SOCKET sock, const Deadline& deadline) {
     std::string head;
     char buffer[512];
     while (head.find("\r\n") == std::string::npos && head.size() < 4096) {
+        if (!WaitReady(sock, false, deadline)) return 0;
         const int got = ::recv(sock, buffer, sizeof(buffer), 0);
+        if (got == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) continue;
         if (got <= 0) break;
         head.append(buffer, static_cast<size_t>(got));
     }
@@ -131,15 +152,16 @@ std::string ToUtf8(const wchar_t* text) {
 bool HttpPost(const std::wstring& url, const std::string& contentType, const std::string& body) {
     HttpTarget target;
     if (!ParseHttpUrl(url.c_str(), &target)) return false;
+    const Deadline deadline(kDeadlineMs);  // the name's resolution counts as well
     WinsockSession winsock;
     if (!winsock.Ok()) return false;
     const ResolvedAddress address(target.host.c_str(), target.port, SOCK_STREAM);
     const std::string request = Request(target, contentType, body);
     for (const addrinfo* entry = address.First(); entry; entry = entry->ai_next) {
         const ScopedSocket sock(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
-        if (!sock || !ConnectWithin(sock.Get(), entry)) continue;
-        if (!SendAll(sock.Get(), request)) return false;
-        const int status = ReadStatus(sock.Get());
+        if (!sock || !ConnectWithin(sock.Get(), entry, deadline)) continue;
+        if (!SendAll(sock.Get(), request, deadline)) return false;
+        const int status = ReadStatus(sock.Get(), deadline);
         return status >= 200 && status <= 299;
     }
     return false;

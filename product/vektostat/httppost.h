@@ -6,7 +6,7 @@
 namespace quellby {
 
 // POSTs `body` with `contentType` to an "http://host[:port][/path]" URL. True when the server answers
-// with a 2xx status. Connecting, sending and receiving each give up after a few seconds.
+// with a 2xx status. Connecting, sending and reading the answer share one deadline of 10 seconds.
 bool HttpPost(const std::wstring& url, const std::string& contentType, const std::string& body);
 
 // UTF-8 of a UTF-16 text (empty for an empty or unconvertible text).

@@ -248,6 +248,7 @@ TEST(BridgeCalls, GetFailuresAndTheModuleTable) {
         check(select(1, k.Get(42, 'x')) == nil and select(2, k.Get(42, 'x')) == 'hModule is nil', 'Get on a non-module')
         local none, missing = k:Get('NoSuchExport', 'int')
         check(none == nil and missing == 127, 'unknown export: ' .. tostring(missing))
+        check(k:Get('GetCurrentProcessId\0x', 'int') == nil, 'an export name with a NUL')
         local kindless = k:Get('GetCurrentProcessId')
         local r, e = kindless()
         check(r == nil and type(e) == 'number', 'no kind: nil and the error code')
@@ -258,7 +259,9 @@ TEST(BridgeCalls, GetFailuresAndTheModuleTable) {
         check(handle(WString.New(nil, 'orvbridgetest.dll')) ~= 0, 'loaded')
         dll:UnLoad(); GLibTab['orvbridgetest.dll'] = nil
         check(handle(WString.New(nil, 'orvbridgetest.dll')) == 0, 'one lookup, one load: one UnLoad releases it')
-        check(GLibTab[{}] == nil and GLibTab[late_dll] == nil and rawget(GLibTab, late_dll) == nil, 'failed keys')
+        check(GLibTab[{}] == nil and GLibTab[0/0] == nil and GLibTab[late_dll] == nil and
+              rawget(GLibTab, late_dll) == nil, 'failed keys')
+        check(not pcall(getmetatable(GLibTab).__index, 1, 'kernel32'), 'a lookup in something not a table')
         local loaded, err = DllManager.Load(late_dll)
         check(loaded == nil and err == 126, 'Load failure: ' .. tostring(err))
     )"), "");
@@ -272,6 +275,36 @@ TEST(BridgeCalls, GetFailuresAndTheModuleTable) {
         m:UnLoad(); GLibTab[late_dll] = nil
         local direct = DllManager.Load(late_dll)
         check(getmetatable(direct) == getmetatable(m) and direct:UnLoad() == nil, 'Load and UnLoad')
+    )"), "");
+}
+
+// A module object releases its module once; what was bound from it refuses to run afterwards.
+TEST(BridgeCalls, UnloadedModulesAreNotCalledInto) {
+    EXPECT_EQ(Checks(R"(
+        local handle = GLibTab.kernel32:Get('GetModuleHandleW', 'uint')
+        local held = GLibTab['orvbridgetest.dll']
+        local m = DllManager.Load('orvbridgetest.dll')
+        local count = m:Get('CountCall', 'int')
+        m:UnLoad()
+        local ok, message = pcall(count)
+        check(not ok and tostring(message):find('unloaded', 1, true), 'called after UnLoad: ' .. tostring(message))
+        m:UnLoad()
+        check(handle(WString.New(nil, 'orvbridgetest.dll')) ~= 0 and held:Get('CountCall', 'int')() > 0,
+              'a second UnLoad released the module another object holds')
+        check(m:Get('CountCall', 'int') == nil, 'Get on an unloaded module')
+    )"), "");
+}
+
+// The words go on the machine stack: a call with more of them than an export can take is refused.
+TEST(BridgeCalls, TooManyArgumentsAreRefused) {
+    EXPECT_EQ(Checks(std::string(kBindTestDll) + R"(
+        local count = bind('CountCall', 'int')
+        local before = count()
+        local words = {}
+        for i = 1, 65 do words[i] = i end
+        local ok, message = pcall(count, table.unpack(words))
+        check(not ok and tostring(message):find('at most 64', 1, true), '65 arguments: ' .. tostring(message))
+        check(count() == before + 1, 'the export did not run')
     )"), "");
 }
 

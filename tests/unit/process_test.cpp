@@ -70,6 +70,33 @@ TEST(ProcessActions, PoliteProgramsCloseThemselvesStubbornOnesAreEnded) {
     EXPECT_TRUE(RunForOk("ok = Lua_TaskKill('orv-not-running.exe') and Lua_KillAllTaskByName('orv-not-running.exe')"));
 }
 
+// With no window of the class there is nothing to post to: the message must not land in our own queue.
+TEST(ProcessActions, NoWindowOfTheClassNoMessage) {
+    ASSERT_TRUE(RunForOk("ok = Lua_TaskKill('orv-not-running.exe', 'OrvNoSuchWnd', " + std::to_string(WM_APP + 7) +
+                         ", 1, 2) and Lua_TaskKill('orv-not-running.exe', 'OrvNoSuchWnd')"));
+    MSG message;
+    EXPECT_FALSE(::PeekMessageW(&message, nullptr, WM_APP + 7, WM_APP + 7, PM_REMOVE));
+    EXPECT_FALSE(::PeekMessageW(&message, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE));
+}
+
+// An action called without arguments reads nil, not the stale value in the slot above the stack (here the
+// helper's leftover local).
+TEST(ProcessActions, NoArgumentsReadNil) {
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self);
+    orv::SetGlobalText(EngineState(), "own_name", path.substr(path.rfind(L'\\') + 1));
+    lua_pushnumber(EngineState(), ::GetCurrentProcessId());
+    lua_setglobal(EngineState(), "own_id");
+    EXPECT_TRUE(RunForOk(R"(
+        local function stale(f, value) do local a, b = 0, value end return f() end
+        local function stale1(f, arg, value) do local a, b, c = 0, 0, value end return f(arg) end
+        ok = stale(Lua_ExpandEnv, 'stale') == '' and stale(Lua_GetProcessId, own_name) == -1
+             and select('#', stale(Lua_GetImagePathByPid, own_id)) == 0
+             and not stale1(Lua_EnablePrivilege, true, 'SeShutdownPrivilege')
+             and stale(DllManager.Load, 'kernel32') == nil)"));
+}
+
 TEST(ProcessActions, InstancesAreCountedAndEndedOneACall) {
     Helper first(L"orvtwin.exe", L"OrvTwinWnd", false);
     Helper second(L"orvtwin.exe", L"OrvTwinWnd", false);

@@ -178,6 +178,40 @@ private:
     int port_ = 0;
 };
 
+// Accepts one connection and answers it with a success, one byte every two seconds.
+class TricklingServer {
+public:
+    TricklingServer() {
+        if (listener_.Port() != 0 && ::listen(listener_.Get(), 1) == 0)
+            thread_.Reset(::CreateThread(nullptr, 0, Serve, this, 0, nullptr));
+    }
+    ~TricklingServer() {
+        ::SetEvent(stop_.Get());
+        if (thread_) ::WaitForSingleObject(thread_.Get(), INFINITE);
+    }
+    int Port() const { return thread_ ? listener_.Port() : 0; }
+
+private:
+    static DWORD WINAPI Serve(void* self) {
+        auto* server = static_cast<TricklingServer*>(self);
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(server->listener_.Get(), &readable);
+        timeval limit = {15, 0};
+        if (::select(0, &readable, nullptr, nullptr, &limit) != 1) return 0;
+        const SOCKET client = ::accept(server->listener_.Get(), nullptr, nullptr);
+        const char answer[] = "HTTP/1.0 200 OK\r\n\r\n";
+        for (const char* c = answer; *c && ::WaitForSingleObject(server->stop_.Get(), 2000) == WAIT_TIMEOUT; ++c)
+            if (::send(client, c, 1, 0) != 1) break;
+        ::closesocket(client);
+        return 0;
+    }
+
+    LocalSocket listener_{SOCK_STREAM};
+    orv::UniqueHandle stop_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    orv::UniqueHandle thread_;
+};
+
 struct Vektostat {
     PayloadDll dll{L"vektostat.dll"};
     void(WINAPI* unionId)(int) = dll.Get<void(WINAPI*)(int)>("stat_unionid");
@@ -267,6 +301,19 @@ TEST(ProductStatistics, HttpPostSendsUtf8JsonOrTheReportAndReadsTheStatus) {
     EXPECT_EQ(stat.post((L"https://127.0.0.1:" + port + L"/").c_str(), nullptr, 0, TRUE), 0);
     EXPECT_EQ(stat.post(L"http://:80/", nullptr, 0, TRUE), 0);
     EXPECT_EQ(stat.post(nullptr, nullptr, 0, TRUE), 0);
+}
+
+// A server that answers a byte at a time cannot hold the report: it gives up after its overall deadline.
+TEST(ProductStatistics, HttpPostGivesUpOnATricklingServer) {
+    Winsock winsock;
+    ASSERT_TRUE(winsock.Ok());
+    Vektostat stat;
+    ASSERT_TRUE(stat.Ok());
+    TricklingServer server;
+    ASSERT_NE(server.Port(), 0);
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(stat.post((L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/").c_str(), nullptr, 0, TRUE), 0);
+    EXPECT_LT(::GetTickCount() - start, 13000u);
 }
 
 // Stops and deletes the product's service when the test ends.

@@ -113,6 +113,33 @@ TEST_F(Registry, DeletionOfOneValueOrAWholeTree) {
     EXPECT_EQ(Stored(L"x", &data), static_cast<DWORD>(REG_SZ));
 }
 
+// A NUL inside a name would cut it short, and the action would reach the parent key or another value.
+TEST_F(Registry, NamesWithANulAreRefused) {
+    ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'v', 'REG_SZ', 'kept', true)"));
+    TraceCapture capture;
+    EXPECT_TRUE(RunRegistry("ok = not Lua_RegDel('HKCU', key .. '\\0x') and not Lua_RegDel('HKCU', key, 'v\\0x')"
+                            " and not Lua_RegAdd('HKCU', key, 'v\\0x', 'REG_SZ', 'lost', true)"
+                            " and not Lua_RegAdd('HKCU', key .. '\\0\\\\sub', 'w', 'REG_SZ', 'x', true)"
+                            " and Lua_RegQuery('HKCU', key, 'v\\0x') == nil"));
+    std::vector<BYTE> data;
+    EXPECT_EQ(Stored(L"v", &data), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(AsText(data), L"kept");
+    EXPECT_EQ(Stored(L"w", &data), static_cast<DWORD>(REG_NONE));
+    EXPECT_EQ(TraceCapture::Lines().at(0),
+              L"qz Fun:Lua_RegDel, Description:argument 2 holds a NUL character, refused\r\n");
+}
+
+// REG_SZ data is text, not a path: it is expanded and stored at any length.
+TEST_F(Registry, LongStringDataIsStoredWhole) {
+    ::SetEnvironmentVariableW(L"ORVTEST_REGDIR", L"C:\\装");
+    ASSERT_TRUE(RunRegistry("long = ('x'):rep(1000) .. '%ORVTEST_REGDIR%'"
+                            " ok = Lua_RegAdd('HKCU', key, 'long', 'REG_SZ', long, true)"));
+    ::SetEnvironmentVariableW(L"ORVTEST_REGDIR", nullptr);
+    std::vector<BYTE> data;
+    EXPECT_EQ(Stored(L"long", &data), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(AsText(data), std::wstring(1000, L'x') + L"C:\\装");
+}
+
 // Reading needs no write access: a key the caller may only read still answers.
 TEST_F(Registry, AKeyThatMayOnlyBeReadIsStillRead) {
     ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key .. '\\\\ro', 'v', 'REG_SZ', 'readable', true)"));

@@ -74,6 +74,20 @@ TEST(ShellActions, ShortcutsAndInternetShortcuts) {
     EXPECT_EQ(TraceCapture::Lines().back(), L"qz Save Shortcut " + dir.Sub(L"site.url") + L" \r\n");
 }
 
+// A target too long once expanded fails rather than becoming a link to the unexpanded text.
+TEST(ShellActions, ShortcutTargetThatDoesNotExpandFails) {
+    TempDir dir(L"orvlnk");
+    ::SetEnvironmentVariableW(L"ORVTEST_LONG", std::wstring(300, L'x').c_str());
+    TraceCapture capture;
+    EXPECT_FALSE(RunWith(dir, "ok = Lua_CreateShortcut('C:\\\\%ORVTEST_LONG%\\\\a.exe', dir .. '\\\\long.lnk')"));
+    ::SetEnvironmentVariableW(L"ORVTEST_LONG", nullptr);
+    EXPECT_FALSE(orv::test::FileExists(dir.Sub(L"long.lnk")));
+    bool traced = false;
+    for (const std::wstring& line : TraceCapture::Lines())
+        traced = traced || line.find(L"Fun:Lua_CreateShortcut, Description:C:\\%ORVTEST_LONG%") != std::wstring::npos;
+    EXPECT_TRUE(traced);
+}
+
 TEST(ShellActions, ExecWaitsPinsAndReportsMissingFiles) {
     TempDir dir(L"orvexec");
     TraceCapture capture;

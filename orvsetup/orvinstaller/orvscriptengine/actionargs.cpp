@@ -18,6 +18,19 @@ std::wstring ArgText(lua_State* L, int index) {
     return wide;
 }
 
+bool ArgName(lua_State* L, int index, std::wstring& name) {
+    name = ArgText(L, index);
+    if (name.find(L'\0') == std::wstring::npos) return true;
+    TraceLine(L"Fun:%hs, Description:argument %d holds a NUL character, refused\r\n", RunningActionName(L), index);
+    name.clear();
+    return false;
+}
+
+int LastArgument(lua_State* L) {
+    const int top = lua_gettop(L);
+    return top >= 1 ? top : 1;
+}
+
 bool ArgFlag(lua_State* L, int index) { return lua_toboolean(L, index) != 0; }
 
 // lua_tounsigned rounds and wraps the same way on every target; lua_tointeger truncates on x86_64.
@@ -29,11 +42,8 @@ int32_t ArgInteger(lua_State* L, int index) { return ToInt32(L, index); }
 
 bool ArgPath(lua_State* L, int index, std::wstring& path, bool expand) {
     path.clear();
-    const std::wstring text = ArgText(L, index);
-    if (text.find(L'\0') != std::wstring::npos) {
-        TraceLine(L"Fun:%hs, Description:argument %d holds a NUL character, refused\r\n", RunningActionName(L), index);
-        return false;
-    }
+    std::wstring text;
+    if (!ArgName(L, index, text)) return false;
     if (!expand) {
         path = text;
         return true;

@@ -11,6 +11,13 @@ namespace orv {
 // UTF-8 text (numbers convert as Lua prints them, leaving the argument a number) converted to UTF-16;
 // anything else is empty.
 std::wstring ArgText(lua_State* L, int index);
+// ArgText for a name handed to the system (a key, value, class, service or module name) or any text the
+// system reads up to its first NUL: false, with a trace line naming the action, when the text holds a
+// NUL character, since the system would take the part before it for the whole.
+bool ArgName(lua_State* L, int index, std::wstring& name);
+// The index of the last argument, 1 when there is none (so the read gives nil, never a slot beyond the
+// arguments).
+int LastArgument(lua_State* L);
 bool ArgFlag(lua_State* L, int index);
 // The engine's integer conversion, the same in the 32-bit and the 64-bit build (Lua's own integer type is
 // pointer-wide): a number or numeric string rounded to the nearest integer and reduced modulo 2^32

@@ -25,15 +25,14 @@ int EndTarget(lua_State* L) {
 // Lua_TaskKill(process [, windowClass [, message, wParam, lParam]]) -> boolean: a message to the window
 // of that class first (the close command unless one is given), then the process is ended.
 int Lua_TaskKill(lua_State* L) {
-    if (!lua_isnoneornil(L, 2)) {
-        HWND window = ::FindWindowW(ArgText(L, 2).c_str(), nullptr);
-        if (!lua_isnoneornil(L, 3)) {
-            ::PostMessageW(window, ToUInt32(L, 3), static_cast<WPARAM>(ToUInt32(L, 4)),
-                           static_cast<LPARAM>(ToInt32(L, 5)));
-        } else {
-            ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        }
-    }
+    std::wstring windowClass;
+    HWND window = nullptr;
+    if (!lua_isnoneornil(L, 2) && ArgName(L, 2, windowClass)) window = ::FindWindowW(windowClass.c_str(), nullptr);
+    // Without a window of the class nothing is posted: a null window would post to this thread's own queue.
+    if (window && !lua_isnoneornil(L, 3))
+        ::PostMessageW(window, ToUInt32(L, 3), static_cast<WPARAM>(ToUInt32(L, 4)), static_cast<LPARAM>(ToInt32(L, 5)));
+    else if (window)
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     return EndTarget(L);
 }
 
@@ -43,7 +42,7 @@ int Lua_KillAllTaskByName(lua_State* L) { return EndTarget(L); }
 // Lua_GetProcessId(name) -> the id of every process of that executable name, or -1.
 int Lua_GetProcessId(lua_State* L) {
     const ProcessSnapshot snapshot;
-    const std::vector<DWORD> ids = snapshot.FindAll(ArgText(L, lua_gettop(L)));
+    const std::vector<DWORD> ids = snapshot.FindAll(ArgText(L, LastArgument(L)));
     if (ids.empty()) {
         lua_pushinteger(L, -1);
         return 1;
@@ -56,7 +55,7 @@ int Lua_GetProcessId(lua_State* L) {
 // Lua_GetImagePathByPid(processId) -> the executable's path with its drive, or nothing.
 int Lua_GetImagePathByPid(lua_State* L) {
     std::wstring path;
-    if (!GetImagePathByPid(ToUInt32(L, lua_gettop(L)), path)) return 0;
+    if (!GetImagePathByPid(ToUInt32(L, LastArgument(L)), path)) return 0;
     PushText(L, path);
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../actionargs.h"
+#include "../pathexpand.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -40,9 +41,10 @@ LONG OpenKey(const std::wstring& root, const std::wstring& subkey, REGSAM access
 // standard user can read what the machine-wide install wrote.
 int Lua_RegQuery(lua_State* L) {
     UniqueHKey key;
-    const std::wstring name = ArgText(L, 3);
+    std::wstring root, subkey, name;
     DWORD type = REG_NONE, size = 0;
-    if (OpenKey(ArgText(L, 1), ArgText(L, 2), KEY_READ, key) != ERROR_SUCCESS ||
+    if (!ArgName(L, 1, root) || !ArgName(L, 2, subkey) || !ArgName(L, 3, name) ||
+        OpenKey(root, subkey, KEY_READ, key) != ERROR_SUCCESS ||
         ::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
         lua_pushnil(L);
         return 1;
@@ -85,7 +87,9 @@ std::vector<BYTE> ParseBinary(const std::wstring& text) {
 // unknown, the key cannot be created, the type name is not one of the four or the write fails; true
 // when the value was written or, without overwrite, was already there.
 int Lua_RegAdd(lua_State* L) {
-    const std::wstring root = ArgText(L, 1), subkey = ArgText(L, 2), name = ArgText(L, 3), type = ArgText(L, 4);
+    std::wstring root, subkey, name;
+    if (!ArgName(L, 1, root) || !ArgName(L, 2, subkey) || !ArgName(L, 3, name)) return PushFlag(L, false);
+    const std::wstring type = ArgText(L, 4);
     HKEY predefined = ParseRootKey(root);
     UniqueHKey key;
     const LONG created = predefined ? ::RegCreateKeyExW(predefined, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -103,11 +107,17 @@ int Lua_RegAdd(lua_State* L) {
     DWORD valueType = REG_NONE;
     std::vector<BYTE> data;
     if (type == L"REG_SZ" || type == L"REG_EXPAND_SZ") {
-        std::wstring text = ArgText(L, 5);
+        // String data ends at its first NUL for every reader, so one inside is refused like one in a name.
+        std::wstring text;
+        if (!ArgName(L, 5, text)) return PushFlag(L, false);
         if (type == L"REG_SZ") {
             std::wstring expanded;
-            if (!ArgPath(L, 5, expanded)) return PushFlag(L, false);
-            text = expanded;
+            if (!ExpandText(text, expanded)) {
+                TraceLine(L"Fun:Lua_RegAdd, Description:cannot expand the data of %ls, nothing written\r\n",
+                          name.c_str());
+                return PushFlag(L, false);
+            }
+            text.swap(expanded);
         }
         valueType = type == L"REG_SZ" ? REG_SZ : REG_EXPAND_SZ;
         const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -137,9 +147,11 @@ int Lua_RegAdd(lua_State* L) {
 // Lua_RegDel(root, subkey [, valueName]) -> boolean: one value, or the whole key tree. What is already
 // absent counts as deleted; an empty subkey is never taken for "everything under the root".
 int Lua_RegDel(lua_State* L) {
-    const std::wstring root = ArgText(L, 1), subkey = ArgText(L, 2);
+    std::wstring root, subkey;
+    if (!ArgName(L, 1, root) || !ArgName(L, 2, subkey)) return PushFlag(L, false);
     if (lua_gettop(L) >= 3) {
-        const std::wstring name = ArgText(L, 3);
+        std::wstring name;
+        if (!ArgName(L, 3, name)) return PushFlag(L, false);
         UniqueHKey key;
         const LONG opened = OpenKey(root, subkey, kReadWrite, key);
         if (opened == ERROR_FILE_NOT_FOUND) return PushFlag(L, true);
@@ -179,7 +191,9 @@ int Lua_RegVarByCSIDL(lua_State* L) {
         ORV_FAILURE_TRAILER(L"", error);
         return PushFlag(L, false);
     }
-    if (!::SetEnvironmentVariableW(ArgText(L, 1).c_str(), path)) {
+    std::wstring variable;
+    if (!ArgName(L, 1, variable)) return PushFlag(L, false);
+    if (!::SetEnvironmentVariableW(variable.c_str(), path)) {
         ORV_FAILURE_TRAILER(L"SetEnvironmentVariableW failed!", ::GetLastError());
         return PushFlag(L, false);
     }

@@ -51,7 +51,9 @@ bool WaitForState(SC_HANDLE service, const std::wstring& name, DWORD wanted) {
 // Lua_SCM(serviceName, action) -> boolean; action "start" or "stop" (any case). A service that does not
 // exist counts as done.
 int Lua_SCM(lua_State* L) {
-    const std::wstring name = ArgText(L, 1), action = ArgText(L, 2);
+    std::wstring name;
+    if (!ArgName(L, 1, name)) return PushFlag(L, false);
+    const std::wstring action = ArgText(L, 2);
     const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, GENERIC_EXECUTE));
     if (!manager) {
         ORV_FAILURE_TRAILER(L"OpenSCManager failed!", ::GetLastError());

@@ -109,7 +109,11 @@ bool PrepareLink(lua_State* L, const std::wstring& target, ComRef<IPersistFile>&
         return true;
     }
     std::wstring path;
-    if (!ExpandPath(target, path)) path = target;
+    if (!ExpandPath(target, path)) {
+        TraceLine(L"Fun:Lua_CreateShortcut, Description:%ls does not fit in %d units once expanded\r\n",
+                  target.c_str(), MAX_PATH);
+        return false;
+    }
     ComRef<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, kAnyServer, IID_IShellLinkW, link.Put()))) {
         ORV_FAILURE_TRAILER(L"CoCreateInstance(CLSID_ShellLink) failed!", ::GetLastError());
@@ -141,9 +145,8 @@ bool PrepareLink(lua_State* L, const std::wstring& target, ComRef<IPersistFile>&
 // Lua_CreateShortcut(target, linkPath [, arguments, description]) -> boolean.
 int Lua_CreateShortcut(lua_State* L) {
     ComInit com;
-    const std::wstring target = ArgText(L, 1);
-    std::wstring linkPath;
-    if (!ArgPath(L, 2, linkPath)) return PushFlag(L, false);
+    std::wstring target, linkPath;
+    if (!ArgPath(L, 1, target, false) || !ArgPath(L, 2, linkPath)) return PushFlag(L, false);
     const std::wstring folder = FolderOf(linkPath);
     if (!folder.empty() && !PathExists(folder)) ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     ComRef<IPersistFile> file;
@@ -279,7 +282,7 @@ int Lua_MsgBox(lua_State* L) {
 // Lua_ExpandEnv(text) -> the text with its environment variables expanded (empty when it does not fit).
 int Lua_ExpandEnv(lua_State* L) {
     std::wstring expanded;
-    ArgPath(L, lua_gettop(L), expanded);
+    ArgPath(L, LastArgument(L), expanded);
     PushText(L, expanded);
     return 1;
 }

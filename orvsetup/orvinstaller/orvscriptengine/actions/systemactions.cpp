@@ -14,11 +14,11 @@
 namespace orv {
 namespace {
 
-// Lua_EnablePrivilege(privilegeName, enable) -> boolean; the last two arguments count.
+// Lua_EnablePrivilege(privilegeName, enable) -> boolean; the last two arguments count (fewer: the first two).
 int Lua_EnablePrivilege(lua_State* L) {
-    const int top = lua_gettop(L);
-    lua_pushboolean(L, EnablePrivilege(ArgText(L, top - 1).c_str(), ArgFlag(L, top)));
-    return 1;
+    const int last = lua_gettop(L) >= 2 ? lua_gettop(L) : 2;
+    std::wstring name;
+    return PushFlag(L, ArgName(L, last - 1, name) && EnablePrivilege(name.c_str(), ArgFlag(L, last)));
 }
 
 // Lua_ExitWindows(flags, reason) -> boolean.

@@ -1,9 +1,12 @@
 // Module objects, bound exports and the module table. A bound export is called with every argument as
 // one machine word (see foreigncall.h) and converts the return register by the kind given when binding.
+// A bound export holds its module object, whose handle UnLoad clears: a call after the module was
+// released raises a script error instead of jumping into code that may be gone.
 #include "dllmanager.h"
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,8 @@ namespace orv {
 namespace {
 
 constexpr char kGLibTabMetaTable[] = "GlobalLibTableMetaTable";
+// More arguments than any export of the system takes; the words go on the machine stack.
+constexpr int kMaxArguments = 64;
 
 // A module object without a module yet: it is made before the module is loaded, so that running out of
 // script memory can never leave a module loaded that no object holds.
@@ -27,7 +32,12 @@ HMODULE* PushEmptyModule(lua_State* L) {
 
 // DllManager.Load(name): a module object, or nil and the system's error code.
 int Load(lua_State* L) {
-    const std::wstring name = ArgText(L, lua_gettop(L));
+    std::wstring name;
+    if (!ArgName(L, LastArgument(L), name)) {
+        lua_pushnil(L);
+        lua_pushnumber(L, ERROR_INVALID_NAME);
+        return 2;
+    }
     HMODULE* slot = PushEmptyModule(L);
     *slot = LoadLibraryBesideItsImports(name.c_str());
     if (!*slot) {
@@ -39,11 +49,15 @@ int Load(lua_State* L) {
     return 1;
 }
 
-// module:UnLoad(): releases the module. The object keeps its handle and must not be used again.
+// module:UnLoad(): releases the module once; the object is empty afterwards, and so are the exports
+// bound from it.
 int UnLoad(lua_State* L) {
     const int object = lua_gettop(L);
-    if (object >= 1 && IsObjectOf(L, object, kDllManagerMetaTable))
-        ::FreeLibrary(*static_cast<HMODULE*>(lua_touserdata(L, object)));
+    if (object >= 1 && IsObjectOf(L, object, kDllManagerMetaTable)) {
+        HMODULE* slot = static_cast<HMODULE*>(lua_touserdata(L, object));
+        if (*slot) ::FreeLibrary(*slot);
+        *slot = nullptr;
+    }
     lua_pushnil(L);
     return 1;
 }
@@ -89,15 +103,19 @@ uintptr_t ArgumentWord(lua_State* L, int index) {
     }
 }
 
-// Upvalues: 1 the result kind, 2 the caller-cleans flag, 3 the export's address.
+// Upvalues: 1 the result kind, 2 the caller-cleans flag, 3 the export's address, 4 its module object.
 int CallBoundExport(lua_State* L) {
     const void* function = lua_touserdata(L, lua_upvalueindex(3));
     if (!function) {
         lua_pushnumber(L, 0);
         return 1;
     }
+    const HMODULE* module = static_cast<const HMODULE*>(lua_touserdata(L, lua_upvalueindex(4)));
+    if (!module || !*module) return luaL_error(L, "the module of the export at %p was unloaded", function);
     const bool callerCleans = lua_toboolean(L, lua_upvalueindex(2)) != 0;
     const int argc = lua_gettop(L);
+    if (argc > kMaxArguments)
+        return luaL_error(L, "an export takes at most %d arguments, not %d", kMaxArguments, argc);
     std::vector<uintptr_t> words(static_cast<size_t>(argc));
     for (int i = 1; i <= argc; ++i) words[i - 1] = ArgumentWord(L, i);  // raises before anything is called
     const ForeignCallResult result = CallWithWords(function, words.data(), words.size());
@@ -120,15 +138,20 @@ int CallBoundExport(lua_State* L) {
 // module:Get(name, kind, cdecl): a bound export and 0; nil and a reason when there is none.
 int Get(lua_State* L) {
     const int argc = lua_gettop(L);
-    if (argc < 1 || !IsObjectOf(L, 1, kDllManagerMetaTable)) {
+    // An unloaded module's null handle would look the name up in the program itself.
+    if (argc < 1 || !IsObjectOf(L, 1, kDllManagerMetaTable) || !*static_cast<HMODULE*>(lua_touserdata(L, 1))) {
         TraceLine(L"if (nullptr == phMod)");
         lua_pushnil(L);
         lua_pushstring(L, "hModule is nil");
         return 2;
     }
     const HMODULE module = *static_cast<HMODULE*>(lua_touserdata(L, 1));
-    const char* name = lua_type(L, 2) == LUA_TSTRING || lua_type(L, 2) == LUA_TNUMBER ? lua_tostring(L, 2) : "";
-    FARPROC function = ::GetProcAddress(module, name);
+    size_t length = 0;
+    const bool named = lua_type(L, 2) == LUA_TSTRING || lua_type(L, 2) == LUA_TNUMBER;
+    const char* name = named ? lua_tolstring(L, 2, &length) : "";
+    const bool cut = std::strlen(name) != length;  // a NUL: the part before it would name another export
+    if (cut) ::SetLastError(ERROR_INVALID_NAME);
+    FARPROC function = cut ? nullptr : ::GetProcAddress(module, name);
     if (!function) {
         const DWORD error = ::GetLastError();
         TraceRaw(L"if (nullptr == pfn)");
@@ -148,19 +171,29 @@ int Get(lua_State* L) {
         lua_pushnil(L);
     }
     lua_pushlightuserdata(L, reinterpret_cast<void*>(function));
-    lua_pushcclosure(L, CallBoundExport, 3);
+    lua_pushvalue(L, 1);
+    lua_pushcclosure(L, CallBoundExport, 4);
     lua_pushnumber(L, 0);
     return 2;
+}
+
+// Text, or a number other than NaN (which no table takes as a key).
+bool IsModuleKey(lua_State* L, int index) {
+    if (lua_type(L, index) == LUA_TSTRING) return true;
+    if (lua_type(L, index) != LUA_TNUMBER) return false;
+    const lua_Number number = lua_tonumber(L, index);
+    return number == number;
 }
 
 // GLibTab's __index(table, key): loads the module named by the key and keeps it under that key; a key
 // that does not load is not stored, so the next lookup tries again.
 int LoadOnLookup(lua_State* L) {
-    if (lua_type(L, 2) != LUA_TSTRING && lua_type(L, 2) != LUA_TNUMBER) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    std::wstring name;
+    if (!IsModuleKey(L, 2) || !ArgName(L, 2, name)) {
         lua_pushnil(L);
         return 1;
     }
-    const std::wstring name = ArgText(L, 2);
     HMODULE* slot = PushEmptyModule(L);
     // Reserve the key's slot while nothing is loaded yet; replacing its value later allocates nothing.
     lua_pushvalue(L, 2);

@@ -57,7 +57,7 @@ int Push(lua_State* L, lua_Number value) {
     return 1;
 }
 
-int Value(lua_State* L) { return lua_gettop(L); }
+int Value(lua_State* L) { return LastArgument(L); }
 
 // Text up to its terminator; inside an object the terminator must come before the block ends.
 template <typename Char>
