@@ -4,6 +4,7 @@
 #include <string>
 
 #include "7zTypes.h"
+#include "entrynames.h"
 
 namespace orv {
 
@@ -39,9 +40,5 @@ public:
 private:
     ExtractCallbacks callbacks_;
 };
-
-// Whether an entry name stays inside the destination folder: not absolute, no drive, UNC or stream
-// prefix, no ".." (nor any other all-dots) component, no device name. Either slash separates folders.
-bool IsSafeEntryName(const std::wstring& name);
 
 }  // namespace orv

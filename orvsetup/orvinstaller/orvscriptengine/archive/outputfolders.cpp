@@ -1,0 +1,100 @@
+// Creating and entering output folders through their parents' listings.
+#include "outputfolders.h"
+
+#include "utility/trace.h"
+
+namespace orv {
+namespace {
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+// The component as the system stores it: trailing dots and spaces dropped.
+std::wstring Stored(const std::wstring& component) {
+    const size_t end = component.find_last_not_of(L". ");
+    return end == std::wstring::npos ? component : component.substr(0, end + 1);
+}
+
+bool IsSameFolder(HANDLE a, HANDLE b) {
+    FolderIdentity first, second;
+    return IdentityOf(a, &first) && IdentityOf(b, &second) && first.plainFolder && second.plainFolder &&
+           first.volume == second.volume && first.id == second.id;
+}
+
+}  // namespace
+
+bool OutputFolders::Open(const std::wstring& destination) {
+    Forget();
+    handles_.clear();
+    root_ = VerbatimPath(destination);
+    if (root_.empty()) return false;
+    while (root_.size() > 7 && root_.back() == L'\\') root_.pop_back();
+    UniqueFileHandle root = OpenFolderHandle(root_);
+    FolderIdentity identity;
+    if (!root || !IdentityOf(root.Get(), &identity)) return false;
+    volume_ = identity.volume;
+    handles_.push_back(std::move(root));
+    return true;
+}
+
+void OutputFolders::Forget() {
+    if (handles_.size() > 1) handles_.resize(1);
+    names_.clear();
+}
+
+bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* refused) {
+    *refused = false;
+    if (handles_.empty()) return false;
+    size_t kept = 0;
+    while (kept < names_.size() && kept < components.size() && SameName(names_[kept], Stored(components[kept])))
+        ++kept;
+    names_.resize(kept);
+    handles_.resize(kept + 1);
+    for (size_t i = kept; i < components.size(); ++i)
+        if (!EnterOne(Stored(components[i]), refused)) return false;
+    return true;
+}
+
+bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
+    std::wstring parent = root_;
+    for (const std::wstring& name : names_) parent += L"\\" + name;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Listed afresh after the folder was made: a handle may go on showing what it listed first.
+        const UniqueFileHandle relisted = attempt ? OpenFolderHandle(parent) : UniqueFileHandle();
+        if (attempt && (!relisted || !IsSameFolder(relisted.Get(), handles_.back().Get()))) break;
+        for (const ListedEntry& entry : ListFolder(attempt ? relisted.Get() : handles_.back().Get())) {
+            const bool byName = SameName(entry.name, component);
+            if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
+            const std::wstring path = parent + L"\\" + entry.name;
+            const bool isFile = !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+            const wchar_t* problem = !byName ? L"is the short name of another entry"
+                                   : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
+                                   : isFile                                            ? L"is a file"
+                                                                                       : nullptr;
+            UniqueFileHandle folder;
+            if (!problem) {
+                folder = OpenFolderHandle(path);
+                if (!folder || !IsListedFolder(folder.Get(), entry, volume_)) problem = L"is not the folder listed";
+            }
+            if (problem) {
+                *refused = !isFile || !byName;
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls %ls; not entered\r\n", path.c_str() + 4, problem);
+                return false;
+            }
+            names_.push_back(entry.name);
+            handles_.push_back(std::move(folder));
+            return true;
+        }
+        if (attempt == 0 && !::CreateDirectoryW((parent + L"\\" + component).c_str(), nullptr) &&
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls\\%ls, error %u\r\n", parent.c_str() + 4,
+                      component.c_str(), static_cast<unsigned>(::GetLastError()));
+            return false;
+        }
+    }
+    return false;
+}
+
+}  // namespace orv

@@ -1,0 +1,64 @@
+// Handle-based folder listings and identities.
+#include "folderidentity.h"
+
+#include <algorithm>
+
+namespace orv {
+
+bool IdentityOf(HANDLE handle, FolderIdentity* identity) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->id = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity->plainFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return true;
+}
+
+std::wstring VerbatimPath(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::wstring();
+    std::vector<wchar_t> buffer(needed);
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
+    if (length == 0 || length >= needed) return std::wstring();
+    const std::wstring full(buffer.data(), length);
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool shareDelete) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
+    const DWORD access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE | (shareDelete ? DELETE : 0);
+    return UniqueFileHandle(::CreateFileW(verbatim.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+std::vector<ListedEntry> ListFolder(HANDLE folder) {
+    std::vector<ListedEntry> entries;
+    std::vector<ULONGLONG> buffer(64 * 1024 / sizeof(ULONGLONG));
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    while (::GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size() * 8))) {
+        kind = FileIdBothDirectoryInfo;
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+                entries.push_back({std::move(name),
+                                   std::wstring(info->ShortName, std::min<size_t>(info->ShortNameLength / sizeof(wchar_t), 12)),
+                                   info->FileAttributes, static_cast<ULONGLONG>(info->FileId.QuadPart)});
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
+        }
+    }
+    return entries;
+}
+
+bool IsListedFolder(HANDLE folder, const ListedEntry& entry, DWORD volume) {
+    FolderIdentity identity;
+    return IdentityOf(folder, &identity) && identity.plainFolder && identity.volume == volume &&
+           identity.id == entry.id;
+}
+
+}  // namespace orv

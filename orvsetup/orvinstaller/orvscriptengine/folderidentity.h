@@ -1,0 +1,45 @@
+// Folders opened and listed through handles, so that what a path names can be compared with what its
+// parent's listing showed: a junction or link put in the place of a listed folder is told apart even where
+// the system follows a link that was opened as a reparse point.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "utility/uniquehandle.h"
+
+namespace orv {
+
+// One entry of a folder's listing.
+struct ListedEntry {
+    std::wstring name;
+    std::wstring shortName;  // the 8.3 alias, empty when there is none
+    DWORD attributes;
+    ULONGLONG id;
+};
+
+// What a handle is: its volume, its file id and whether it is a folder that is not a reparse point.
+struct FolderIdentity {
+    DWORD volume = 0;
+    ULONGLONG id = 0;
+    bool plainFolder = false;
+};
+
+bool IdentityOf(HANDLE handle, FolderIdentity* identity);
+
+// The path with the prefix that turns off the system's name normalisation; empty when it cannot be made.
+std::wstring VerbatimPath(const std::wstring& path);
+
+// The folder itself (a link is not followed where the system allows it), for listing, deletion and as a
+// place that cannot be renamed or removed while the handle is open when `shareDelete` is false.
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool shareDelete = true);
+
+// Every entry of the folder but "." and "..", read through its handle.
+std::vector<ListedEntry> ListFolder(HANDLE folder);
+
+// Whether `folder`, opened from its path, is the plain folder `entry` of its parent's listing (on `volume`).
+bool IsListedFolder(HANDLE folder, const ListedEntry& entry, DWORD volume);
+
+}  // namespace orv
