@@ -265,7 +265,7 @@ TEST(UnCompress, NamesThatWouldLeaveTheFolderAreRefused) {
 // Every chain of coders the decoder streams, over files larger than its buffers and dictionary.
 TEST(UnCompress, EveryCoderChainUnpacksLargeFilesExactly) {
     const auto expected = CoderFiles();
-    for (const wchar_t* kind : {L"bcj2", L"x86", L"lzma2", L"copy", L"ppmd", L"delta", L"arm64", L"armt", L"arm",
+    for (const wchar_t* kind : {L"bcj2", L"x86", L"lzma2", L"copy", L"dict4g", L"ppmd", L"delta", L"arm64", L"armt", L"arm",
                                 L"ppc", L"sparc", L"ia64", L"riscv"}) {
         SCOPED_TRACE(orv::WideToUtf8(kind));
         TempDir dest(L"orvc");

@@ -9,7 +9,7 @@ Writes, in OUT_DIR:
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
 - coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
   per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored, PPMd, and
-  each other branch filter and delta over LZMA2): larger than the decoder's buffers and its dictionary, so
+  each other branch filter and delta over LZMA2; LZMA2 declaring a 4 GB dictionary): larger than the decoder's buffers and its dictionary, so
   decoding goes round its ring many times; also the same files coded with methods the setup cannot decode;
 - noname.7z: an archive whose header has no names;
 - oversize.7z: a good file, then a folder declaring far more bytes than its packed data can hold;
@@ -152,7 +152,8 @@ def coder_archives(work):
     kinds = [("bcj2", ["-mf=BCJ2", "-m0=lzma2:d=64k"]), ("x86", ["-mf=BCJ", "-m0=lzma:d=64k"]),
              ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"]),
              ("ppmd", ["-mf=off", "-m0=PPMd"]), ("delta", ["-mf=Delta:4", "-m0=lzma2:d=64k"]),
-             ("bzip2", ["-mf=off", "-m0=BZip2"]), ("deflate", ["-mf=off", "-m0=Deflate"])]
+             ("bzip2", ["-mf=off", "-m0=BZip2"]), ("deflate", ["-mf=off", "-m0=Deflate"]),
+             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off"])]
     kinds += [(f.lower(), ["-mf=" + f, "-m0=lzma2:d=64k"]) for f in FILTERS]
     for kind, switches in kinds:
         path = os.path.join(out, "coders-%s.7z" % kind)
@@ -160,6 +161,9 @@ def coder_archives(work):
             os.remove(path)
         subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on"] + switches + [path, "bin", "data"], cwd=tree,
                        check=True, capture_output=True)
+    # The LZMA2 coder's dictionary property made 40, a dictionary of 4 GB.
+    edit_header(os.path.join(out, "coders-dict4g.7z"),
+                lambda body: replace_once(body, b"\x21\x21\x01\x08", b"\x21\x21\x01\x28"))
 
 
 work = os.path.join(out, "payload-work")
