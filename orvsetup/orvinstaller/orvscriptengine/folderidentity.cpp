@@ -27,11 +27,12 @@ std::wstring VerbatimPath(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool shareDelete) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
-    const DWORD access = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE | (shareDelete ? DELETE : 0);
-    return UniqueFileHandle(::CreateFileW(verbatim.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim) {
+    return UniqueFileHandle(::CreateFileW(verbatim.c_str(),
+                                          FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
 }
 
 std::vector<ListedEntry> ListFolder(HANDLE folder) {

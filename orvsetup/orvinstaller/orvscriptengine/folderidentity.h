@@ -32,9 +32,9 @@ bool IdentityOf(HANDLE handle, FolderIdentity* identity);
 // The path with the prefix that turns off the system's name normalisation; empty when it cannot be made.
 std::wstring VerbatimPath(const std::wstring& path);
 
-// The folder itself (a link is not followed where the system allows it), for listing, deletion and as a
-// place that cannot be renamed or removed while the handle is open when `shareDelete` is false.
-UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool shareDelete = true);
+// The folder itself (a link is not followed where the system allows it), for listing and deletion, shared
+// with every other use.
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim);
 
 // Every entry of the folder but "." and "..", read through its handle.
 std::vector<ListedEntry> ListFolder(HANDLE folder);
