@@ -1,9 +1,34 @@
 // Handle-based folder listings and identities.
 #include "folderidentity.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine, PVOID apcContext,
+                                               PIO_STATUS_BLOCK status, PVOID information, ULONG length,
+                                               FILE_INFORMATION_CLASS kind, BOOLEAN single, PUNICODE_STRING name,
+                                               BOOLEAN restart);
+
 namespace orv {
+namespace {
+
+// The entries of one buffer the system filled with FILE_ID_BOTH_DIR_INFO records, "." and ".." left out.
+void AddEntries(const void* buffer, std::vector<ListedEntry>* entries) {
+    const BYTE* at = static_cast<const BYTE*>(buffer);
+    for (;;) {
+        const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+        std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+        if (name != L"." && name != L"..")
+            entries->push_back({std::move(name),
+                                std::wstring(info->ShortName, std::min<size_t>(info->ShortNameLength / sizeof(wchar_t), 12)),
+                                info->FileAttributes, static_cast<ULONGLONG>(info->FileId.QuadPart)});
+        if (info->NextEntryOffset == 0) break;
+        at += info->NextEntryOffset;
+    }
+}
+
+}  // namespace
 
 bool IdentityOf(HANDLE handle, FolderIdentity* identity) {
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -41,17 +66,25 @@ std::vector<ListedEntry> ListFolder(HANDLE folder) {
     FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
     while (::GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size() * 8))) {
         kind = FileIdBothDirectoryInfo;
-        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
-        for (;;) {
-            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            if (name != L"." && name != L"..")
-                entries.push_back({std::move(name),
-                                   std::wstring(info->ShortName, std::min<size_t>(info->ShortNameLength / sizeof(wchar_t), 12)),
-                                   info->FileAttributes, static_cast<ULONGLONG>(info->FileId.QuadPart)});
-            if (info->NextEntryOffset == 0) break;
-            at += info->NextEntryOffset;
-        }
+        AddEntries(buffer.data(), &entries);
+    }
+    return entries;
+}
+
+std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name) {
+    std::vector<ListedEntry> entries;
+    std::vector<ULONGLONG> buffer(4096 / sizeof(ULONGLONG));
+    UNICODE_STRING mask;
+    mask.Buffer = const_cast<wchar_t*>(name.c_str());
+    mask.Length = mask.MaximumLength = static_cast<USHORT>(std::min<size_t>(name.size() * sizeof(wchar_t), 0xFFFE));
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        IO_STATUS_BLOCK status = {};
+        const NTSTATUS result = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
+                                                     static_cast<ULONG>(buffer.size() * 8),
+                                                     static_cast<FILE_INFORMATION_CLASS>(FileIdBothDirectoryInformation),
+                                                     FALSE, restart ? &mask : nullptr, restart);
+        if (result < 0 || status.Information == 0) break;  // no (more) entries of that name
+        AddEntries(buffer.data(), &entries);
     }
     return entries;
 }

@@ -38,6 +38,9 @@ UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim);
 
 // Every entry of the folder but "." and "..", read through its handle.
 std::vector<ListedEntry> ListFolder(HANDLE folder);
+// The entries of the folder's listing that answer to `name` (by its long or its short name, in any letter
+// case), read through its handle afresh: the lookup of one entry, without reading the whole folder.
+std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name);
 
 // Whether `folder`, opened from its path, is the plain folder `entry` of its parent's listing (on `volume`).
 bool IsListedFolder(HANDLE folder, const ListedEntry& entry, DWORD volume);

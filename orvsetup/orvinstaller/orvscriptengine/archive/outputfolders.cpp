@@ -60,40 +60,45 @@ bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* ref
 bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
     std::wstring parent = root_;
     for (const std::wstring& name : names_) parent += L"\\" + name;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        // Listed afresh after the folder was made: a handle may go on showing what it listed first.
-        const UniqueFileHandle relisted = attempt ? OpenFolderHandle(parent) : UniqueFileHandle();
-        if (attempt && (!relisted || !IsSameFolder(relisted.Get(), handles_.back().Get()))) break;
-        for (const ListedEntry& entry : ListFolder(attempt ? relisted.Get() : handles_.back().Get())) {
-            const bool byName = SameName(entry.name, component);
-            if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
-            const std::wstring path = parent + L"\\" + entry.name;
-            const bool isFile = !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-            const wchar_t* problem = !byName ? L"is the short name of another entry"
-                                   : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
-                                   : isFile                                            ? L"is a file"
-                                                                                       : nullptr;
-            UniqueFileHandle folder;
-            if (!problem) {
-                folder = OpenFolderHandle(path);
-                if (!folder || !IsListedFolder(folder.Get(), entry, volume_)) problem = L"is not the folder listed";
-            }
-            if (problem) {
-                *refused = !isFile || !byName;
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls %ls; not entered\r\n", path.c_str() + 4, problem);
-                return false;
-            }
-            names_.push_back(entry.name);
-            handles_.push_back(std::move(folder));
-            return true;
+    // Made first, so that only a folder already there has to be looked for among its parent's entries; a
+    // junction or link in the way is not followed by the creation.
+    if (!::CreateDirectoryW((parent + L"\\" + component).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls\\%ls, error %u\r\n", parent.c_str() + 4,
+                  component.c_str(), static_cast<unsigned>(::GetLastError()));
+        return false;
+    }
+    // Looked up through a handle of its own: one handle may go on showing what it listed first.
+    const UniqueFileHandle lister = OpenFolderHandle(parent);
+    if (!lister || !IsSameFolder(lister.Get(), handles_.back().Get())) {
+        *refused = true;
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", parent.c_str() + 4);
+        return false;
+    }
+    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {
+        const bool byName = SameName(entry.name, component);
+        if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
+        const std::wstring path = parent + L"\\" + entry.name;
+        const bool isFile = !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+        const wchar_t* problem = !byName ? L"is the short name of another entry"
+                               : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
+                               : isFile                                            ? L"is a file"
+                                                                                   : nullptr;
+        UniqueFileHandle folder;
+        if (!problem) {
+            folder = OpenFolderHandle(path);
+            if (!folder || !IsListedFolder(folder.Get(), entry, volume_)) problem = L"is not the folder listed";
         }
-        if (attempt == 0 && !::CreateDirectoryW((parent + L"\\" + component).c_str(), nullptr) &&
-            ::GetLastError() != ERROR_ALREADY_EXISTS) {
-            TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls\\%ls, error %u\r\n", parent.c_str() + 4,
-                      component.c_str(), static_cast<unsigned>(::GetLastError()));
+        if (problem) {
+            *refused = !isFile || !byName;
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls %ls; not entered\r\n", path.c_str() + 4, problem);
             return false;
         }
+        names_.push_back(entry.name);
+        handles_.push_back(std::move(folder));
+        return true;
     }
+    TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls\\%ls is not listed after it was made\r\n", parent.c_str() + 4,
+              component.c_str());
     return false;
 }
 
