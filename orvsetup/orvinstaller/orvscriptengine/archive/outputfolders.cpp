@@ -17,12 +17,6 @@ std::wstring Stored(const std::wstring& component) {
     return end == std::wstring::npos ? component : component.substr(0, end + 1);
 }
 
-bool IsSameFolder(HANDLE a, HANDLE b) {
-    FolderIdentity first, second;
-    return IdentityOf(a, &first) && IdentityOf(b, &second) && first.plainFolder && second.plainFolder &&
-           first.volume == second.volume && first.id == second.id;
-}
-
 }  // namespace
 
 bool OutputFolders::Open(const std::wstring& destination) {
@@ -67,14 +61,9 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
     }
-    // Looked up through a handle of its own: one handle may go on showing what it listed first.
-    const UniqueFileHandle lister = OpenFolderHandle(parent);
-    if (!lister || !IsSameFolder(lister.Get(), handles_.back().Get())) {
-        *refused = true;
-        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", parent.c_str() + 4);
-        return false;
-    }
-    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {
+    // Some systems answer a lookup a handle made before from what they found then; what they found then
+    // was there after it was made, and a folder put in its place since has another id.
+    for (const ListedEntry& entry : ListFolderEntry(handles_.back().Get(), component)) {
         const bool byName = SameName(entry.name, component);
         if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
         const std::wstring path = parent + L"\\" + entry.name;
