@@ -75,7 +75,7 @@ private:
 
     // The subfolder the listing showed, opened; null (traced) when what is there now is another object.
     UniqueFileHandle EnterListed(const std::wstring& path, const std::wstring& verbatim, const ListedEntry& entry,
-                                 DWORD volume) {
+                                 ULONGLONG volume) {
         if (g_seam) g_seam(path);
         ChangeDirectoryAway(path);
         UniqueFileHandle folder = OpenFolderHandle(verbatim);
@@ -86,7 +86,7 @@ private:
     }
 
     // Deletes what `folder` holds, then the folder itself through its handle.
-    void DeleteFolder(const std::wstring& path, const std::wstring& verbatim, UniqueFileHandle folder, DWORD volume) {
+    void DeleteFolder(const std::wstring& path, const std::wstring& verbatim, UniqueFileHandle folder, ULONGLONG volume) {
         for (const ListedEntry& entry : ListFolder(folder.Get())) {
             const std::wstring childPath = path + L"\\" + entry.name;
             const std::wstring childVerbatim = verbatim + L"\\" + entry.name;

@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine, PVOID apcContext,
                                                PIO_STATUS_BLOCK status, PVOID information, ULONG length,
@@ -31,6 +32,22 @@ void AddEntries(const void* buffer, std::vector<ListedEntry>* entries) {
 }  // namespace
 
 bool IdentityOf(HANDLE handle, FolderIdentity* identity) {
+    // The volume and the id as FileIdInfo gives them (Windows 8 on): some systems compute the serial
+    // number of BY_HANDLE_FILE_INFORMATION slowly. A listing's 64-bit id is the low half of the 128-bit one.
+    struct {
+        ULONGLONG volume;
+        BYTE id[16];
+    } ids = {};
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    constexpr FILE_INFO_BY_HANDLE_CLASS kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+    if (::GetFileInformationByHandleEx(handle, kFileIdInfo, &ids, sizeof(ids)) &&
+        ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag))) {
+        identity->volume = ids.volume;
+        std::memcpy(&identity->id, ids.id, sizeof(identity->id));
+        identity->plainFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                                !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        return true;
+    }
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!::GetFileInformationByHandle(handle, &info)) return false;
     identity->volume = info.dwVolumeSerialNumber;
@@ -52,11 +69,12 @@ std::wstring VerbatimPath(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim) {
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool followLink) {
     return UniqueFileHandle(::CreateFileW(verbatim.c_str(),
                                           FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
                                           nullptr));
 }
 
@@ -89,7 +107,7 @@ std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name
     return entries;
 }
 
-bool IsListedFolder(HANDLE folder, const ListedEntry& entry, DWORD volume) {
+bool IsListedFolder(HANDLE folder, const ListedEntry& entry, ULONGLONG volume) {
     FolderIdentity identity;
     return IdentityOf(folder, &identity) && identity.plainFolder && identity.volume == volume &&
            identity.id == entry.id;

@@ -22,7 +22,7 @@ struct ListedEntry {
 
 // What a handle is: its volume, its file id and whether it is a folder that is not a reparse point.
 struct FolderIdentity {
-    DWORD volume = 0;
+    ULONGLONG volume = 0;
     ULONGLONG id = 0;
     bool plainFolder = false;
 };
@@ -32,9 +32,9 @@ bool IdentityOf(HANDLE handle, FolderIdentity* identity);
 // The path with the prefix that turns off the system's name normalisation; empty when it cannot be made.
 std::wstring VerbatimPath(const std::wstring& path);
 
-// The folder itself (a link is not followed where the system allows it), for listing and deletion, shared
-// with every other use.
-UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim);
+// The folder itself (a link is not followed where the system allows it, unless `followLink`), for listing
+// and deletion, shared with every other use.
+UniqueFileHandle OpenFolderHandle(const std::wstring& verbatim, bool followLink = false);
 
 // Every entry of the folder but "." and "..", read through its handle.
 std::vector<ListedEntry> ListFolder(HANDLE folder);
@@ -43,6 +43,6 @@ std::vector<ListedEntry> ListFolder(HANDLE folder);
 std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name);
 
 // Whether `folder`, opened from its path, is the plain folder `entry` of its parent's listing (on `volume`).
-bool IsListedFolder(HANDLE folder, const ListedEntry& entry, DWORD volume);
+bool IsListedFolder(HANDLE folder, const ListedEntry& entry, ULONGLONG volume);
 
 }  // namespace orv

@@ -20,32 +20,32 @@ std::wstring Stored(const std::wstring& component) {
 }  // namespace
 
 bool OutputFolders::Open(const std::wstring& destination) {
-    Forget();
-    handles_.clear();
+    names_.clear();
+    ids_.clear();
     root_ = VerbatimPath(destination);
     if (root_.empty()) return false;
     while (root_.size() > 7 && root_.back() == L'\\') root_.pop_back();
-    UniqueFileHandle root = OpenFolderHandle(root_);
     FolderIdentity identity;
+    const UniqueFileHandle root = OpenFolderHandle(root_, true);
     if (!root || !IdentityOf(root.Get(), &identity)) return false;
     volume_ = identity.volume;
-    handles_.push_back(std::move(root));
+    ids_.push_back(identity.id);
     return true;
 }
 
 void OutputFolders::Forget() {
-    if (handles_.size() > 1) handles_.resize(1);
+    if (ids_.size() > 1) ids_.resize(1);
     names_.clear();
 }
 
 bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* refused) {
     *refused = false;
-    if (handles_.empty()) return false;
+    if (ids_.empty()) return false;
     size_t kept = 0;
     while (kept < names_.size() && kept < components.size() && SameName(names_[kept], Stored(components[kept])))
         ++kept;
     names_.resize(kept);
-    handles_.resize(kept + 1);
+    ids_.resize(kept + 1);
     for (size_t i = kept; i < components.size(); ++i)
         if (!EnterOne(Stored(components[i]), refused)) return false;
     return true;
@@ -61,9 +61,15 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
     }
-    // Some systems answer a lookup a handle made before from what they found then; what they found then
-    // was there after it was made, and a folder put in its place since has another id.
-    for (const ListedEntry& entry : ListFolderEntry(handles_.back().Get(), component)) {
+    // Looked up through a handle of its own: a folder handle keeps the name it was first asked to list by.
+    const UniqueFileHandle lister = OpenFolderHandle(parent, names_.empty());
+    FolderIdentity identity;
+    if (!lister || !IdentityOf(lister.Get(), &identity) || identity.volume != volume_ || identity.id != ids_.back()) {
+        *refused = true;
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", parent.c_str() + 4);
+        return false;
+    }
+    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {
         const bool byName = SameName(entry.name, component);
         if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
         const std::wstring path = parent + L"\\" + entry.name;
@@ -72,9 +78,8 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                                : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
                                : isFile                                            ? L"is a file"
                                                                                    : nullptr;
-        UniqueFileHandle folder;
         if (!problem) {
-            folder = OpenFolderHandle(path);
+            const UniqueFileHandle folder = OpenFolderHandle(path);
             if (!folder || !IsListedFolder(folder.Get(), entry, volume_)) problem = L"is not the folder listed";
         }
         if (problem) {
@@ -83,9 +88,10 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
             return false;
         }
         names_.push_back(entry.name);
-        handles_.push_back(std::move(folder));
+        ids_.push_back(entry.id);
         return true;
     }
+    *refused = true;  // not to be written into unseen
     TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls\\%ls is not listed after it was made\r\n", parent.c_str() + 4,
               component.c_str());
     return false;

@@ -8,11 +8,11 @@
 
 namespace orv {
 
-// Each folder is looked up in its parent's listing, read through the parent's handle, and entered only
+// Each folder is looked up in its parent's listing, read through a handle of the parent, and entered only
 // when it is a plain folder there (no junction, no link, not met by its short alias) and the handle opened
 // for it is that folder (some systems follow a link even when it is opened as a reparse point, so the
-// handle alone does not tell). The folders of the last entry stay open: the next entry in the same place
-// asks nothing again.
+// handle alone does not tell). The folders of the last entry are remembered by their ids: the next entry
+// in the same place asks nothing again, and a parent is listed only when it is still the folder entered.
 class OutputFolders {
 public:
     // False when the destination folder cannot be opened.
@@ -27,9 +27,9 @@ private:
     bool EnterOne(const std::wstring& component, bool* refused);
 
     std::wstring root_;                      // the destination, verbatim
-    DWORD volume_ = 0;
+    ULONGLONG volume_ = 0;
     std::vector<std::wstring> names_;        // the folders entered, as their parents list them
-    std::vector<UniqueFileHandle> handles_;  // the destination's, then one per folder entered
+    std::vector<ULONGLONG> ids_;             // the destination's file id, then one per folder entered
 };
 
 }  // namespace orv
