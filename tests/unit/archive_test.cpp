@@ -349,13 +349,18 @@ TEST(UnCompress, DamagedArchivesFailCleanlyAndLeaveNoWrongFile) {
     EXPECT_GT(failed, static_cast<int>(corpus.size()) * 9 / 10);
 }
 
-std::wstring Crafted(const wchar_t* name) { return ExeDirectory() + L"\\unit\\" + name + L".7z"; }
+std::wstring Crafted(const std::wstring& name) { return ExeDirectory() + L"\\unit\\" + name + L".7z"; }
+
+// Extracts an archive file into `dest`; Traced() looks at what the extraction traced.
+int ExtractTraced(const std::wstring& archive, const TempDir& dest) {
+    TraceCapture capture;
+    orv::ArchiveExtractor extractor({});
+    return extractor.ExtractFromFile(archive, dest.Path());
+}
 
 TEST(UnCompress, AnArchiveWithoutNamesIsRefused) {
     TempDir dest(L"orvm");
-    TraceCapture capture;
-    orv::ArchiveExtractor extractor({});
-    EXPECT_EQ(extractor.ExtractFromFile(Crafted(L"noname"), dest.Path()), SZ_ERROR_ARCHIVE);
+    EXPECT_EQ(ExtractTraced(Crafted(L"noname"), dest), SZ_ERROR_ARCHIVE);
     EXPECT_TRUE(Traced(L"the archive's entries have no names; refused"));
 }
 
@@ -363,9 +368,7 @@ TEST(UnCompress, AnArchiveWithoutNamesIsRefused) {
 // written either.
 TEST(UnCompress, AFolderDeclaringMoreThanItsPackedBytesHoldIsRefusedBeforeAnythingIsWritten) {
     TempDir dest(L"orvm");
-    TraceCapture capture;
-    orv::ArchiveExtractor extractor({});
-    EXPECT_EQ(extractor.ExtractFromFile(Crafted(L"oversize"), dest.Path()), SZ_ERROR_ARCHIVE);
+    EXPECT_EQ(ExtractTraced(Crafted(L"oversize"), dest), SZ_ERROR_ARCHIVE);
     EXPECT_TRUE(Traced(L"folder 1 declares 268435455 bytes from "));
     EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"a_good.txt")));
 }
@@ -374,10 +377,7 @@ TEST(UnCompress, EntriesThatAreOneFileOnWindowsAreRefused) {
     const wchar_t* const kFirst[] = {L"Dup.txt", L"same.txt", L"Program Files\\a.txt"};
     for (int i = 0; i < 3; ++i) {
         TempDir dest(L"orvm");
-        TraceCapture capture;
-        orv::ArchiveExtractor extractor({});
-        EXPECT_EQ(extractor.ExtractFromFile(Crafted((L"clash-" + std::to_wstring(i)).c_str()), dest.Path()),
-                  SZ_ERROR_ARCHIVE) << i;
+        EXPECT_EQ(ExtractTraced(Crafted(L"clash-" + std::to_wstring(i)), dest), SZ_ERROR_ARCHIVE) << i;
         EXPECT_TRUE(Traced(L"name the same file; refused")) << i;
         EXPECT_FALSE(orv::test::FileExists(dest.Sub(kFirst[i]))) << i;
     }
@@ -387,9 +387,7 @@ TEST(UnCompress, AJunctionInTheDestinationIsNeverEntered) {
     TempDir dest(L"orvm");
     TempDir outside(L"orvo");
     ASSERT_TRUE(orv::test::MakeJunction(dest.Sub(L"data"), outside.Path()));
-    TraceCapture capture;
-    orv::ArchiveExtractor extractor({});
-    EXPECT_EQ(extractor.ExtractFromFile(CoderArchive(L"copy"), dest.Path()), orv::kExtractUnsafeName);
+    EXPECT_EQ(ExtractTraced(CoderArchive(L"copy"), dest), orv::kExtractUnsafeName);
     EXPECT_TRUE(Traced(dest.Sub(L"data") + L" is a junction or a link; not entered"));
     EXPECT_FALSE(orv::test::FileExists(outside.Sub(L"notes.txt")));
 }
@@ -399,9 +397,7 @@ TEST(UnCompress, MethodsThisSetupCannotDecodeAreRefusedByName) {
         std::wstring kind = method;
         for (wchar_t& c : kind) c = static_cast<wchar_t>(towlower(c));
         TempDir dest(L"orvm");
-        TraceCapture capture;
-        orv::ArchiveExtractor extractor({});
-        EXPECT_EQ(extractor.ExtractFromFile(CoderArchive(kind.c_str()), dest.Path()), SZ_ERROR_UNSUPPORTED);
+        EXPECT_EQ(ExtractTraced(CoderArchive(kind.c_str()), dest), SZ_ERROR_UNSUPPORTED);
         EXPECT_TRUE(Traced(L"is coded with " + kind.assign(method) + L", which this setup cannot decode"));
     }
 }
