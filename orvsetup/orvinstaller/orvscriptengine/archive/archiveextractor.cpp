@@ -228,7 +228,11 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     const int checked = CheckArchive(db.Db(), folder);
     if (checked != SZ_OK) return checked;
     OutputFolders folders;
-    if (!folders.Open(folder)) return kExtractOutputFailed;
+    if (!folders.Open(folder)) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot open %ls, error %u\r\n", folder.c_str(),
+                  static_cast<unsigned>(::GetLastError()));
+        return kExtractOutputFailed;
+    }
 
     BlockCursor block;  // declared after the database: its decoding thread stops before the database goes
 

@@ -17,6 +17,11 @@ std::wstring Stored(const std::wstring& component) {
     return end == std::wstring::npos ? component : component.substr(0, end + 1);
 }
 
+// A name inside a verbatim folder path, which may end in a backslash (a drive's root).
+std::wstring Child(const std::wstring& folder, const std::wstring& name) {
+    return folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
 }  // namespace
 
 bool OutputFolders::Open(const std::wstring& destination) {
@@ -24,7 +29,7 @@ bool OutputFolders::Open(const std::wstring& destination) {
     ids_.clear();
     root_ = VerbatimPath(destination);
     if (root_.empty()) return false;
-    while (root_.size() > 7 && root_.back() == L'\\') root_.pop_back();
+    while (root_.size() > 7 && root_.back() == L'\\') root_.pop_back();  // "\\?\\C:\\" stays the root
     FolderIdentity identity;
     const UniqueFileHandle root = OpenFolderHandle(root_, true);
     if (!root || !IdentityOf(root.Get(), &identity)) return false;
@@ -53,10 +58,10 @@ bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* ref
 
 bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
     std::wstring parent = root_;
-    for (const std::wstring& name : names_) parent += L"\\" + name;
+    for (const std::wstring& name : names_) parent = Child(parent, name);
     // Made first, so that only a folder already there has to be looked for among its parent's entries; a
     // junction or link in the way is not followed by the creation.
-    if (!::CreateDirectoryW((parent + L"\\" + component).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (!::CreateDirectoryW(Child(parent, component).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
         TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls\\%ls, error %u\r\n", parent.c_str() + 4,
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
@@ -72,7 +77,7 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
     for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {
         const bool byName = SameName(entry.name, component);
         if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;
-        const std::wstring path = parent + L"\\" + entry.name;
+        const std::wstring path = Child(parent, entry.name);
         const bool isFile = !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
         const wchar_t* problem = !byName ? L"is the short name of another entry"
                                : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
