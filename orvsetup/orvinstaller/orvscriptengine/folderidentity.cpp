@@ -6,13 +6,21 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine, PVOID apcContext,
-                                               PIO_STATUS_BLOCK status, PVOID information, ULONG length,
-                                               FILE_INFORMATION_CLASS kind, BOOLEAN single, PUNICODE_STRING name,
-                                               BOOLEAN restart);
-
 namespace orv {
 namespace {
+
+// The system's directory query, which takes the name to look for (the documented calls list everything).
+// ntdll is in every process from its start: it is looked up there, not imported.
+using QueryDirectoryFile = NTSTATUS(NTAPI*)(HANDLE file, HANDLE event, PVOID apcRoutine, PVOID apcContext,
+                                            PIO_STATUS_BLOCK status, PVOID information, ULONG length,
+                                            FILE_INFORMATION_CLASS kind, BOOLEAN single, PUNICODE_STRING name,
+                                            BOOLEAN restart);
+
+QueryDirectoryFile DirectoryQuery() {
+    static const QueryDirectoryFile query = reinterpret_cast<QueryDirectoryFile>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
+    return query;
+}
 
 // The entries of one buffer the system filled with FILE_ID_BOTH_DIR_INFO records, "." and ".." left out.
 void AddEntries(const void* buffer, std::vector<ListedEntry>* entries) {
@@ -91,13 +99,15 @@ std::vector<ListedEntry> ListFolder(HANDLE folder) {
 
 std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name) {
     std::vector<ListedEntry> entries;
+    const QueryDirectoryFile query = DirectoryQuery();
+    if (!query) return entries;
     std::vector<ULONGLONG> buffer(4096 / sizeof(ULONGLONG));
     UNICODE_STRING mask;
     mask.Buffer = const_cast<wchar_t*>(name.c_str());
     mask.Length = mask.MaximumLength = static_cast<USHORT>(std::min<size_t>(name.size() * sizeof(wchar_t), 0xFFFE));
     for (BOOLEAN restart = TRUE;; restart = FALSE) {
         IO_STATUS_BLOCK status = {};
-        const NTSTATUS result = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
+        const NTSTATUS result = query(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
                                                      static_cast<ULONG>(buffer.size() * 8),
                                                      static_cast<FILE_INFORMATION_CLASS>(FileIdBothDirectoryInformation),
                                                      FALSE, restart ? &mask : nullptr, restart);

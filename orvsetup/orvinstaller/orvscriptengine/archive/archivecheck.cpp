@@ -92,23 +92,25 @@ private:
         return result;
     }
 
-    // Every coder is one the library decodes in the place it stands.
+    // Every coder is one the library decodes, in a place where it decodes it.
     int CheckMethods() {
         const FolderShape shape = ShapeOf(f_);
         for (UInt32 ci = 0; ci < f_.NumCoders; ++ci) {
             const CSzCoderInfo& c = f_.Coders[ci];
-            const bool known = (shape == FolderShape::kFiltered && ci == 1)  ? IsFilterMethod(c.MethodID)
-                               : (shape == FolderShape::kBcj2 && ci == 3) ? true
-                                                                            : IsMainMethod(c);
-            if (!known || shape == FolderShape::kOther) {
-                wchar_t buffer[24];
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u is coded with %ls, which this setup cannot "
-                          L"decode; refused\r\n",
-                          static_cast<unsigned>(folder_), MethodName(c.MethodID, buffer));
-                return SZ_ERROR_UNSUPPORTED;
-            }
+            const bool known = shape == FolderShape::kFiltered && ci == 1 ? IsFilterMethod(c.MethodID)
+                               : shape == FolderShape::kBcj2 && ci == 3   ? true
+                               : shape == FolderShape::kOther
+                                   ? IsMainMethod(c) || IsFilterMethod(c.MethodID) || c.MethodID == kMethodBcj2
+                                   : IsMainMethod(c);
+            if (known) continue;
+            wchar_t buffer[24];
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u is coded with %ls, which this setup cannot "
+                      L"decode; refused\r\n",
+                      static_cast<unsigned>(folder_), MethodName(c.MethodID, buffer));
+            return SZ_ERROR_UNSUPPORTED;
         }
-        return SZ_OK;
+        return shape == FolderShape::kOther ? Refuse(L"a chain of coders this setup cannot decode", SZ_ERROR_UNSUPPORTED)
+                                            : SZ_OK;
     }
 
     // The size of input stream `s`: a packed stream's, or what the coder bound to it declares.

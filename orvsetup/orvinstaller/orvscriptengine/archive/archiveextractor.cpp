@@ -224,7 +224,10 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     (void)crcReady;
     ArchiveDatabase db(stream);
     const SRes opened = db.Open();
-    if (opened != SZ_OK) return opened;
+    if (opened != SZ_OK) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:the archive cannot be read, error %d\r\n", opened);
+        return opened;
+    }
     const int checked = CheckArchive(db.Db(), folder);
     if (checked != SZ_OK) return checked;
     OutputFolders folders;
