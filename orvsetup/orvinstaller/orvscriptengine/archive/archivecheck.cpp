@@ -75,7 +75,7 @@ public:
             const bool expands = f_.Coders[ci].MethodID != kMethodCopy && IsMainMethod(f_.Coders[ci]);
             const UInt64 most = expands ? SaturatingMultiply(input, kMostPerPackedByte) : input;
             if (unpack[ci] > most) {
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u declares %llu bytes from %llu bytes of "
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u declares %I64u bytes from %I64u bytes of "
                           L"input, more than they can hold; refused\r\n",
                           static_cast<unsigned>(folder_), static_cast<unsigned long long>(unpack[ci]),
                           static_cast<unsigned long long>(input));
@@ -143,7 +143,7 @@ private:
         if (!streamed && ShapeOf(f_) == FolderShape::kBcj2)
             need = SaturatingAdd(need, SaturatingAdd(SaturatingAdd(unpack[0], unpack[1]), packs[2] - packs[1]));
         if (need <= (streamed ? room_.view : room_.heap) && need == static_cast<size_t>(need)) return SZ_OK;
-        TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u needs %llu bytes of memory, more than the process "
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:folder %u needs %I64u bytes of memory, more than the process "
                   L"can map; refused\r\n",
                   static_cast<unsigned>(folder_), static_cast<unsigned long long>(need));
         return SZ_ERROR_MEM;
@@ -171,7 +171,7 @@ int CheckEntries(const CSzArEx& db, const std::wstring& destination) {
         name.pop_back();
         const UInt64 size = SzArEx_GetFileSize(&db, i);
         if (knowsFree && size > free.QuadPart) {
-            TraceLine(L"Fun:Lua_UnCompress7z, Description:\"%ls\" is %llu bytes, more than %ls has free; refused\r\n",
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:\"%ls\" is %I64u bytes, more than %ls has free; refused\r\n",
                       name.c_str(), static_cast<unsigned long long>(size), destination.c_str());
             return SZ_ERROR_ARCHIVE;
         }
