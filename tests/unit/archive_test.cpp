@@ -371,6 +371,9 @@ TEST(UnCompress, AFolderDeclaringMoreThanItsPackedBytesHoldIsRefusedBeforeAnythi
     EXPECT_EQ(ExtractTraced(Crafted(L"oversize"), dest), SZ_ERROR_ARCHIVE);
     EXPECT_TRUE(Traced(L"folder 1 declares 268435455 bytes from "));
     EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"a_good.txt")));
+    // The model of a PPMd folder, decoded whole, is bounded by the folder's size.
+    EXPECT_EQ(ExtractTraced(Crafted(L"ppmdmodel"), dest), SZ_ERROR_MEM);
+    EXPECT_TRUE(Traced(L"folder 0 has a PPMd model far larger than its stream; refused"));
 }
 
 TEST(UnCompress, EntriesThatAreOneFileOnWindowsAreRefused) {

@@ -13,6 +13,7 @@ Writes, in OUT_DIR:
   decoding goes round its ring many times; also the same files coded with methods the setup cannot decode;
 - noname.7z: an archive whose header has no names;
 - oversize.7z: a good file, then a folder declaring far more bytes than its packed data can hold;
+- ppmdmodel.7z: a PPMd coder asking for a 4 GB model for a few kilobytes;
 - clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias).
 The contents are made here and checked by the tests, which compute the same bytes.
 """
@@ -108,6 +109,15 @@ def crafted_archives(work):
     path = os.path.join(out, "oversize.7z")
     pack_files(path, work, [("a_good.txt", b"good"), ("big.bin", bytes(3000000))], ["-ms=off", "-m0=lzma"])
     edit_header(path, lambda body: replace_once(body, b"\xe0\xc0\xc6\x2d", b"\xef\xff\xff\xff"))
+    # A PPMd coder whose properties ask for the largest model there is, for 3,000 bytes.
+    def huge_model(body):
+        at = body.find(b"\x23\x03\x04\x01\x05")
+        assert at >= 0
+        body[at + 6:at + 10] = struct.pack("<I", 0xFFFFFFDB)
+
+    path = os.path.join(out, "ppmdmodel.7z")
+    pack_files(path, work, [("a.txt", b"abc" * 1000)], ["-m0=PPMd"])
+    edit_header(path, huge_model)
     for number, names in enumerate((("Dup.txt", "dup.TXT"), ("same.txt", "same.txt."),
                                     ("Program Files/a.txt", "PROGRA~1/b.txt"))):
         pack_files(os.path.join(out, "clash-%d.7z" % number), work, [(name, b"x") for name in names])
