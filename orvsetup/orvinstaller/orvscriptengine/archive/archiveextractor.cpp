@@ -262,12 +262,17 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             if (extracted != SZ_OK) return extracted;
         }
         std::vector<std::wstring> components = SplitPath(path, folder.size() + 1);
+        const std::wstring leaf = components.empty() ? std::wstring() : components.back();
         if (!isFolder && !components.empty()) components.pop_back();
         bool refused = false;
         if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
         if (isFolder) continue;  // a folder that could not be made was traced
 
-        UniqueFileHandle file = CreateOutput(path);
+        // A new file is made without a look at what is there; one in the way is replaced only when it is
+        // no junction or link (its target would be written).
+        UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
+        if (!file && ::GetLastError() == ERROR_FILE_EXISTS && !folders.MayReplace(leaf)) return kExtractUnsafeName;
+        if (!file) file = CreateOutput(path);
         if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {  // its folder went away (a callback?)
             folders.Forget();
             if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;

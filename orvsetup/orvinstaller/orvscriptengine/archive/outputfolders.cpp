@@ -56,9 +56,31 @@ bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* ref
     return true;
 }
 
+std::wstring OutputFolders::Current() const {
+    std::wstring folder = root_;
+    for (const std::wstring& name : names_) folder = Child(folder, name);
+    return folder;
+}
+
+bool OutputFolders::MayReplace(const std::wstring& name) {
+    const std::wstring folder = Current();
+    const UniqueFileHandle lister = OpenFolderHandle(folder, names_.empty());
+    FolderIdentity identity;
+    if (!lister || !IdentityOf(lister.Get(), &identity) || identity.volume != volume_ || identity.id != ids_.back()) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", folder.c_str() + 4);
+        return false;
+    }
+    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), Stored(name))) {
+        if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls is a junction or a link; not written through\r\n",
+                  Child(folder, entry.name).c_str() + 4);
+        return false;
+    }
+    return true;
+}
+
 bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
-    std::wstring parent = root_;
-    for (const std::wstring& name : names_) parent = Child(parent, name);
+    const std::wstring parent = Current();
     // Made first, so that only a folder already there has to be looked for among its parent's entries; a
     // junction or link in the way is not followed by the creation.
     if (!::CreateDirectoryW(Child(parent, component).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {

@@ -20,11 +20,15 @@ public:
     // Creates or enters the folders of `components`, outer first. False (traced) when one of them is not a
     // plain folder or cannot be created; `refused` tells a junction, a link or an alias from other errors.
     bool Enter(const std::vector<std::wstring>& components, bool* refused);
+    // Whether the existing entry `name` of the folder entered last may be replaced by a file: false
+    // (traced) when it is a junction or a link, whose target would be written instead.
+    bool MayReplace(const std::wstring& name);
     // Forgets the folders entered (they may have gone away).
     void Forget();
 
 private:
     bool EnterOne(const std::wstring& component, bool* refused);
+    std::wstring Current() const;  // the folder entered last, verbatim
 
     std::wstring root_;                      // the destination, verbatim
     ULONGLONG volume_ = 0;
