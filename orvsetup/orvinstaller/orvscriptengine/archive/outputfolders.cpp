@@ -62,14 +62,19 @@ std::wstring OutputFolders::Current() const {
     return folder;
 }
 
+UniqueFileHandle OutputFolders::OpenLister(const std::wstring& folder) const {
+    UniqueFileHandle lister = OpenFolderHandle(folder, names_.empty());
+    FolderIdentity identity;
+    if (lister && IdentityOf(lister.Get(), &identity) && identity.volume == volume_ && identity.id == ids_.back())
+        return lister;
+    TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", folder.c_str() + 4);
+    return UniqueFileHandle();
+}
+
 bool OutputFolders::MayReplace(const std::wstring& name) {
     const std::wstring folder = Current();
-    const UniqueFileHandle lister = OpenFolderHandle(folder, names_.empty());
-    FolderIdentity identity;
-    if (!lister || !IdentityOf(lister.Get(), &identity) || identity.volume != volume_ || identity.id != ids_.back()) {
-        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", folder.c_str() + 4);
-        return false;
-    }
+    const UniqueFileHandle lister = OpenLister(folder);
+    if (!lister) return false;
     for (const ListedEntry& entry : ListFolderEntry(lister.Get(), Stored(name))) {
         if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls is a junction or a link; not written through\r\n",
@@ -88,14 +93,8 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
     }
-    // Looked up through a handle of its own: a folder handle keeps the name it was first asked to list by.
-    const UniqueFileHandle lister = OpenFolderHandle(parent, names_.empty());
-    FolderIdentity identity;
-    if (!lister || !IdentityOf(lister.Get(), &identity) || identity.volume != volume_ || identity.id != ids_.back()) {
-        *refused = true;
-        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls changed while it was written to\r\n", parent.c_str() + 4);
-        return false;
-    }
+    const UniqueFileHandle lister = OpenLister(parent);
+    if (!lister) return *refused = true, false;
     for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {
         const bool byName = SameName(entry.name, component);
         if (!byName && !(entry.shortName.size() && SameName(entry.shortName, component))) continue;

@@ -29,6 +29,9 @@ public:
 private:
     bool EnterOne(const std::wstring& component, bool* refused);
     std::wstring Current() const;  // the folder entered last, verbatim
+    // A handle of the folder entered last, for one lookup (a folder handle keeps the name it was first
+    // asked to list by); null (traced) when what is there is no longer that folder.
+    UniqueFileHandle OpenLister(const std::wstring& folder) const;
 
     std::wstring root_;                      // the destination, verbatim
     ULONGLONG volume_ = 0;
