@@ -75,10 +75,13 @@ bool OutputFolders::MayReplace(const std::wstring& name) {
     const std::wstring folder = Current();
     const UniqueFileHandle lister = OpenLister(folder);
     if (!lister) return false;
-    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), Stored(name))) {
-        if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls is a junction or a link; not written through\r\n",
-                  Child(folder, entry.name).c_str() + 4);
+    const std::wstring stored = Stored(name);
+    for (const ListedEntry& entry : ListFolderEntry(lister.Get(), stored)) {
+        const bool link = (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (!link && SameName(entry.name, stored)) continue;
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls %ls; not written through\r\n",
+                  Child(folder, entry.name).c_str() + 4,
+                  link ? L"is a junction or a link" : L"has the name as its short name");
         return false;
     }
     return true;

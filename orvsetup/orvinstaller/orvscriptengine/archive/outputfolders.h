@@ -21,7 +21,8 @@ public:
     // plain folder or cannot be created; `refused` tells a junction, a link or an alias from other errors.
     bool Enter(const std::vector<std::wstring>& components, bool* refused);
     // Whether the existing entry `name` of the folder entered last may be replaced by a file: false
-    // (traced) when it is a junction or a link, whose target would be written instead.
+    // (traced) when it is a junction or a link, whose target would be written instead, or another entry
+    // whose short name it is.
     bool MayReplace(const std::wstring& name);
     // Forgets the folders entered (they may have gone away).
     void Forget();
