@@ -27,30 +27,33 @@ std::wstring Child(const std::wstring& folder, const std::wstring& name) {
 bool OutputFolders::Open(const std::wstring& destination) {
     names_.clear();
     ids_.clear();
+    handles_.clear();
     root_ = VerbatimPath(destination);
     if (root_.empty()) return false;
     while (root_.size() > 7 && root_.back() == L'\\') root_.pop_back();  // "\\?\\C:\\" stays the root
     FolderIdentity identity;
-    const UniqueFileHandle root = OpenFolderHandle(root_, true);
+    UniqueFileHandle root = OpenFolderHandle(root_, true);
     if (!root || !IdentityOf(root.Get(), &identity)) return false;
     volume_ = identity.volume;
     ids_.push_back(identity.id);
+    handles_.push_back(std::move(root));
     return true;
 }
 
 void OutputFolders::Forget() {
-    if (ids_.size() > 1) ids_.resize(1);
+    if (ids_.size() > 1) ids_.resize(1), handles_.resize(1);
     names_.clear();
 }
 
 bool OutputFolders::Enter(const std::vector<std::wstring>& components, bool* refused) {
     *refused = false;
-    if (ids_.empty()) return false;
+    if (handles_.empty()) return false;
     size_t kept = 0;
     while (kept < names_.size() && kept < components.size() && SameName(names_[kept], Stored(components[kept])))
         ++kept;
     names_.resize(kept);
     ids_.resize(kept + 1);
+    handles_.resize(kept + 1);
     for (size_t i = kept; i < components.size(); ++i)
         if (!EnterOne(Stored(components[i]), refused)) return false;
     return true;
@@ -63,7 +66,12 @@ std::wstring OutputFolders::Current() const {
 }
 
 UniqueFileHandle OutputFolders::OpenLister(const std::wstring& folder) const {
-    UniqueFileHandle lister = OpenFolderHandle(folder, names_.empty());
+    // Opened from the folder's own handle where the system can: the same folder, whatever its path names now.
+    UniqueFileHandle lister(::ReOpenFile(handles_.back().Get(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         FILE_FLAG_BACKUP_SEMANTICS));
+    if (lister) return lister;
+    lister = OpenFolderHandle(folder, names_.empty());
     FolderIdentity identity;
     if (lister && IdentityOf(lister.Get(), &identity) && identity.volume == volume_ && identity.id == ids_.back())
         return lister;
@@ -107,8 +115,9 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                                : (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? L"is a junction or a link"
                                : isFile                                            ? L"is a file"
                                                                                    : nullptr;
+        UniqueFileHandle folder;
         if (!problem) {
-            const UniqueFileHandle folder = OpenFolderHandle(path);
+            folder = OpenFolderHandle(path);
             if (!folder || !IsListedFolder(folder.Get(), entry, volume_)) problem = L"is not the folder listed";
         }
         if (problem) {
@@ -118,6 +127,7 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
         }
         names_.push_back(entry.name);
         ids_.push_back(entry.id);
+        handles_.push_back(std::move(folder));
         return true;
     }
     *refused = true;  // not to be written into unseen

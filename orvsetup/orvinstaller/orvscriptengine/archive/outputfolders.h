@@ -11,8 +11,8 @@ namespace orv {
 // Each folder is looked up in its parent's listing, read through a handle of the parent, and entered only
 // when it is a plain folder there (no junction, no link, not met by its short alias) and the handle opened
 // for it is that folder (some systems follow a link even when it is opened as a reparse point, so the
-// handle alone does not tell). The folders of the last entry are remembered by their ids: the next entry
-// in the same place asks nothing again, and a parent is listed only when it is still the folder entered.
+// handle alone does not tell). The folders of the last entry stay open: the next entry in the same place
+// asks nothing again, and a parent is listed through a handle opened from its own.
 class OutputFolders {
 public:
     // False when the destination folder cannot be opened.
@@ -38,6 +38,7 @@ private:
     ULONGLONG volume_ = 0;
     std::vector<std::wstring> names_;        // the folders entered, as their parents list them
     std::vector<ULONGLONG> ids_;             // the destination's file id, then one per folder entered
+    std::vector<UniqueFileHandle> handles_;  // their handles
 };
 
 }  // namespace orv
