@@ -3,8 +3,9 @@
 #
 #   orv_lua          Lua 5.2 core and standard libraries (compiled as C++, static)
 #   orv_pugixml      pugixml in wide-character mode (static)
-#   orv_lzma         7z archive reader with the LZMA, LZMA2, BCJ, BCJ2, ARM
-#                    and delta decoders and CRC32 (C, static)
+#   orv_lzma         7z archive reader with the LZMA, LZMA2, PPMd, BCJ, BCJ2,
+#                    ARM, ARM64, ARM Thumb, PowerPC, SPARC, IA-64, RISC-V and
+#                    delta decoders and CRC32 (C, static)
 #   GTest::gtest, GTest::gtest_main
 #                    GoogleTest (static), aliases of orv_gtest / orv_gtest_main
 #   orv_hostluac     host target building a native Linux luac; its path is in
@@ -88,22 +89,22 @@ target_compile_definitions(orv_pugixml PUBLIC PUGIXML_WCHAR_MODE PUGIXML_NO_STL)
 target_compile_options(orv_pugixml PRIVATE -w)
 
 # ---------------------------------------------------------------- 7z / LZMA
-# The decoder set of the SDK's own 7z extractor, without PPMd (left out by
-# not defining Z7_PPMD_SUPPORT, or _7ZIP_PPMD_SUPPPORT in older releases).
+# The decoder set of the SDK's own 7z extractor, with PPMd (turned on by
+# Z7_PPMD_SUPPORT, spelt _7ZIP_PPMD_SUPPPORT in older releases).
 set(_orv_lzma_sources)
 foreach(_f 7zAlloc.c 7zArcIn.c 7zBuf.c 7zBuf2.c 7zCrc.c 7zCrcOpt.c 7zDec.c
            7zFile.c 7zStream.c Bcj2.c Bra.c Bra86.c BraIA64.c CpuArch.c
-           Delta.c Lzma2Dec.c LzmaDec.c)
+           Delta.c Lzma2Dec.c LzmaDec.c Ppmd7.c Ppmd7Dec.c)
   if(EXISTS "${_orv_lzma_dir}/${_f}")
     list(APPEND _orv_lzma_sources "${_orv_lzma_dir}/${_f}")
-  elseif(_f MATCHES "^(7zArcIn|7zDec|7zCrc|7zStream|LzmaDec|Lzma2Dec|Bcj2|Bra|Bra86|CpuArch)\\.c$")
+  elseif(_f MATCHES "^(7zArcIn|7zDec|7zCrc|7zStream|LzmaDec|Lzma2Dec|Bcj2|Bra|Bra86|CpuArch|Ppmd7|Ppmd7Dec)\\.c$")
     message(FATAL_ERROR "${_orv_lzma_dir}/${_f} is missing")
   endif()
 endforeach()
 add_library(orv_lzma STATIC ${_orv_lzma_sources})
 set_target_properties(orv_lzma PROPERTIES LINKER_LANGUAGE C)
 target_include_directories(orv_lzma SYSTEM PUBLIC "${_orv_lzma_dir}")
-target_compile_definitions(orv_lzma PRIVATE Z7_EXTRACT_ONLY _7ZIP_EXTRACT_ONLY)
+target_compile_definitions(orv_lzma PRIVATE Z7_EXTRACT_ONLY _7ZIP_EXTRACT_ONLY Z7_PPMD_SUPPORT _7ZIP_PPMD_SUPPPORT)
 # Decoding speed is the payload's install time: optimise it for speed even in a size-optimised build.
 target_compile_options(orv_lzma PRIVATE -O2)
 target_compile_options(orv_lzma PRIVATE -w)

@@ -120,6 +120,51 @@ def empty_7z():
     return b"7z\xbc\xaf\x27\x1c\x00\x04" + struct.pack("<I", zlib.crc32(tail) & 0xFFFFFFFF) + tail
 
 
+SHORT_NAME_CHARS = set("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789$%'-_@~`!(){}^#&")
+
+
+def windows_fold(name):
+    """The name as Windows compares it: each component without its trailing dots and spaces, letter case
+    folded (one character for one, as the system's own table does)."""
+    parts = [part.rstrip(". ") for part in name.replace("\\", "/").split("/")]
+    return "\\".join("".join(c.upper() if len(c.upper()) == 1 else c for c in part) for part in parts if part)
+
+
+def fits_short_name(part):
+    base, dot, ext = part.partition(".")
+    return 0 < len(base) <= 8 and len(ext) <= 3 and "." not in ext and set(base + ext) <= SHORT_NAME_CHARS
+
+
+def may_be_alias_of(alias, name):
+    """Whether `alias` has the shape of an 8.3 alias the system may give the long name `name`."""
+    base = alias.partition(".")[0]
+    tilde = base.rfind("~")
+    if not fits_short_name(alias) or tilde <= 0 or not base[tilde + 1:].isdigit() or fits_short_name(name):
+        return False
+    first = name.lstrip(". ")[:1]
+    return bool(first) and (first not in SHORT_NAME_CHARS or alias[0] == "_" or alias[0].upper() == first.upper())
+
+
+def check_payload_names(payload):
+    """Fails when two payload entries would be one file or folder on Windows."""
+    seen = {}
+    children = {}
+    for root, folders, names in os.walk(payload):
+        for name in folders + names:
+            relative = os.path.relpath(os.path.join(root, name), payload)
+            key = windows_fold(relative)
+            if key in seen:
+                fail("payload entries %s and %s are the same file on Windows" % (seen[key], relative))
+            seen[key] = relative
+            children.setdefault(windows_fold(os.path.dirname(relative)), []).append(
+                (name.rstrip(". "), relative))
+    for entries in children.values():
+        for alias, alias_path in entries:
+            for name, path in entries:
+                if may_be_alias_of(alias, name):
+                    fail("payload entry %s may be the short name of %s on Windows" % (alias_path, path))
+
+
 def pack_payload(payload, sevenzip, work):
     out = os.path.join(work, "APP.7Z")
     if os.path.exists(out):
@@ -128,6 +173,8 @@ def pack_payload(payload, sevenzip, work):
     if payload and os.path.isdir(payload):
         for root, _, names in os.walk(payload):
             files += [os.path.join(root, n) for n in names]
+    if files:
+        check_payload_names(payload)
     if not files:
         data = empty_7z()
     else:

@@ -1,5 +1,6 @@
 #include "fsutil.h"
 
+#include <cstring>
 #include <vector>
 
 #include "debugrun.h"
@@ -175,6 +176,54 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
         done += put;
     }
     return true;
+}
+
+namespace {
+
+// Under Wine, a Unix symbolic link: Wine shows it as a directory reparse point, as Windows shows a junction.
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
+    const std::wstring parent = link.substr(0, link.rfind(L'\\'));
+    const std::wstring leaf = link.substr(link.rfind(L'\\') + 1);
+    std::string name(leaf.size() * 3, '\0');
+    name.resize(::WideCharToMultiByte(CP_UTF8, 0, leaf.c_str(), static_cast<int>(leaf.size()), &name[0],
+                                      static_cast<int>(name.size()), nullptr, nullptr));
+    const std::string unixParent = UnixPath(parent);
+    return !unixParent.empty() && MakeUnixSymlink(UnixPath(target), unixParent + "/" + name) &&
+           WaitUntil([&link] {
+               const DWORD attributes = ::GetFileAttributesW(link.c_str());
+               return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+           });
+}
+
+}  // namespace
+
+// A junction at `link` to `target`, made the way the system's own tools make one.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
+    HANDLE handle = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + target;
+    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
+    const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
+    auto put16 = [&buffer](size_t at, USHORT v) { buffer[at] = BYTE(v), buffer[at + 1] = BYTE(v >> 8); };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(buffer.data(), &tag, 4);
+    put16(4, static_cast<USHORT>(buffer.size() - 8));
+    put16(8, 0);
+    put16(10, substituteBytes);
+    put16(12, substituteBytes + 2);
+    put16(14, printBytes);
+    memcpy(buffer.data() + 16, substitute.c_str(), substituteBytes);
+    memcpy(buffer.data() + 16 + substituteBytes + 2, target.c_str(), printBytes);
+    DWORD returned = 0;
+    const bool ok = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      nullptr, 0, &returned, nullptr) != FALSE;
+    ::CloseHandle(handle);
+    if (ok && (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    ::RemoveDirectoryW(link.c_str());
+    return MakeUnixLink(link, target);
 }
 
 }  // namespace test

@@ -40,6 +40,10 @@ std::string UnixPath(const std::wstring& path);
 bool MakeUnixSymlink(const std::string& target, const std::string& link);
 bool RemoveUnixSymlink(const std::string& link);
 
+// A junction at `link` to `target`, made the way the system's own tools make one; under Wine, where that
+// fails, a Unix symbolic link, which Wine shows as a directory reparse point.
+bool MakeJunction(const std::wstring& link, const std::wstring& target);
+
 // Polls `condition` every 50 ms for up to timeoutMs; its last answer.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs = 5000) {

@@ -259,12 +259,15 @@ TEST(UnCompress, NamesThatWouldLeaveTheFolderAreRefused) {
     EXPECT_TRUE(orv::IsSafeEntryName(L"a/b..c/..d/e.txt"));
     EXPECT_TRUE(orv::IsSafeEntryName(L"console.txt"));
     EXPECT_FALSE(orv::IsSafeEntryName(L"com7.log"));
+    for (const wchar_t* device : {L"a/COM\u00B9.txt", L"lpt\u00B3", L"Com\u00B2 . .", L"b\\conout$.log", L"Nul . .tar"})
+        EXPECT_FALSE(orv::IsSafeEntryName(device)) << orv::WideToUtf8(device);
 }
 
 // Every chain of coders the decoder streams, over files larger than its buffers and dictionary.
 TEST(UnCompress, EveryCoderChainUnpacksLargeFilesExactly) {
     const auto expected = CoderFiles();
-    for (const wchar_t* kind : {L"bcj2", L"x86", L"lzma2", L"copy"}) {
+    for (const wchar_t* kind : {L"bcj2", L"x86", L"lzma2", L"copy", L"dict4g", L"ppmd", L"delta", L"arm64", L"armt", L"arm",
+                                L"ppc", L"sparc", L"ia64", L"riscv"}) {
         SCOPED_TRACE(orv::WideToUtf8(kind));
         TempDir dest(L"orvc");
         orv::ArchiveExtractor extractor({});
@@ -374,6 +377,62 @@ TEST(UnCompress, DamagedArchivesFailCleanlyAndLeaveNoWrongFile) {
         }
     }
     EXPECT_GT(failed, static_cast<int>(corpus.size()) * 9 / 10);
+}
+
+std::wstring Crafted(const std::wstring& name) { return ExeDirectory() + L"\\unit\\" + name + L".7z"; }
+
+// Extracts an archive file into `dest`; Traced() looks at what the extraction traced.
+int ExtractTraced(const std::wstring& archive, const TempDir& dest) {
+    TraceCapture capture;
+    orv::ArchiveExtractor extractor({});
+    return extractor.ExtractFromFile(archive, dest.Path());
+}
+
+TEST(UnCompress, AnArchiveWithoutNamesIsRefused) {
+    TempDir dest(L"orvm");
+    EXPECT_EQ(ExtractTraced(Crafted(L"noname"), dest), SZ_ERROR_ARCHIVE);
+    EXPECT_TRUE(Traced(L"the archive's entries have no names; refused"));
+}
+
+// Every folder is checked when the archive is opened: the good file before the oversized folder is not
+// written either.
+TEST(UnCompress, AFolderDeclaringMoreThanItsPackedBytesHoldIsRefusedBeforeAnythingIsWritten) {
+    TempDir dest(L"orvm");
+    EXPECT_EQ(ExtractTraced(Crafted(L"oversize"), dest), SZ_ERROR_ARCHIVE);
+    EXPECT_TRUE(Traced(L"folder 1 declares 268435455 bytes from "));
+    EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"a_good.txt")));
+    // The model of a PPMd folder, decoded whole, is bounded by the folder's size.
+    EXPECT_EQ(ExtractTraced(Crafted(L"ppmdmodel"), dest), SZ_ERROR_MEM);
+    EXPECT_TRUE(Traced(L"folder 0 has a PPMd model far larger than its stream; refused"));
+}
+
+TEST(UnCompress, EntriesThatAreOneFileOnWindowsAreRefused) {
+    const wchar_t* const kFirst[] = {L"Dup.txt", L"same.txt", L"Program Files\\a.txt"};
+    for (int i = 0; i < 3; ++i) {
+        TempDir dest(L"orvm");
+        EXPECT_EQ(ExtractTraced(Crafted(L"clash-" + std::to_wstring(i)), dest), SZ_ERROR_ARCHIVE) << i;
+        EXPECT_TRUE(Traced(L"name the same file; refused")) << i;
+        EXPECT_FALSE(orv::test::FileExists(dest.Sub(kFirst[i]))) << i;
+    }
+}
+
+TEST(UnCompress, AJunctionInTheDestinationIsNeverEntered) {
+    TempDir dest(L"orvm");
+    TempDir outside(L"orvo");
+    ASSERT_TRUE(orv::test::MakeJunction(dest.Sub(L"data"), outside.Path()));
+    EXPECT_EQ(ExtractTraced(CoderArchive(L"copy"), dest), orv::kExtractUnsafeName);
+    EXPECT_TRUE(Traced(dest.Sub(L"data") + L" is a junction or a link; not entered"));
+    EXPECT_FALSE(orv::test::FileExists(outside.Sub(L"notes.txt")));
+}
+
+TEST(UnCompress, MethodsThisSetupCannotDecodeAreRefusedByName) {
+    for (const wchar_t* method : {L"BZip2", L"Deflate"}) {
+        std::wstring kind = method;
+        for (wchar_t& c : kind) c = static_cast<wchar_t>(towlower(c));
+        TempDir dest(L"orvm");
+        EXPECT_EQ(ExtractTraced(CoderArchive(kind.c_str()), dest), SZ_ERROR_UNSUPPORTED);
+        EXPECT_TRUE(Traced(L"is coded with " + kind.assign(method) + L", which this setup cannot decode"));
+    }
 }
 
 }  // namespace

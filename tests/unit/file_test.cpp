@@ -19,6 +19,7 @@ namespace {
 
 using orv::test::DirExists;
 using orv::test::FileExists;
+using orv::test::MakeJunction;
 using orv::test::ReadFileBytes;
 using orv::test::TempDir;
 using orv::test::WriteFileBytes;
@@ -85,48 +86,6 @@ TEST(FileActions, FoldersCopiesMovesAndRenames) {
                            " and Lua_DeleteFile(dir .. '\\\\a\\\\b\\\\moved.txt') and Lua_DeleteFile(dir .. '\\\\x')"));
     EXPECT_FALSE(FileExists(dir.Sub(L"a\\old.txt")));
     EXPECT_FALSE(FileExists(dir.Sub(L"a\\b\\moved.txt")));
-}
-
-// Under Wine, a Unix symbolic link: Wine shows it as a directory reparse point, as Windows shows a junction.
-bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
-    const std::wstring parent = link.substr(0, link.rfind(L'\\'));
-    const std::string unixParent = orv::test::UnixPath(parent);
-    return !unixParent.empty() &&
-           orv::test::MakeUnixSymlink(orv::test::UnixPath(target),
-                                      unixParent + "/" + orv::WideToUtf8(link.substr(link.rfind(L'\\') + 1))) &&
-           orv::test::WaitUntil([&link] {
-               const DWORD attributes = ::GetFileAttributesW(link.c_str());
-               return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-           });
-}
-
-// A junction at `link` to `target`, made the way the system's own tools make one.
-bool MakeJunction(const std::wstring& link, const std::wstring& target) {
-    if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
-    HANDLE handle = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const std::wstring substitute = L"\\??\\" + target;
-    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
-    const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
-    std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
-    auto put16 = [&buffer](size_t at, USHORT v) { buffer[at] = BYTE(v), buffer[at + 1] = BYTE(v >> 8); };
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    memcpy(buffer.data(), &tag, 4);
-    put16(4, static_cast<USHORT>(buffer.size() - 8));
-    put16(8, 0);
-    put16(10, substituteBytes);
-    put16(12, substituteBytes + 2);
-    put16(14, printBytes);
-    memcpy(buffer.data() + 16, substitute.c_str(), substituteBytes);
-    memcpy(buffer.data() + 16 + substituteBytes + 2, target.c_str(), printBytes);
-    DWORD returned = 0;
-    const bool ok = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                      nullptr, 0, &returned, nullptr) != FALSE;
-    ::CloseHandle(handle);
-    if (ok && (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-    ::RemoveDirectoryW(link.c_str());
-    return MakeUnixLink(link, target);
 }
 
 TEST(FileActions, TreesAreDeletedWithReadOnlyFilesButNeverThroughALink) {

@@ -11,8 +11,13 @@ Writes, in OUT_DIR:
   in a chunk of the second: the first file comes out whole, the second meets a data error;
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
 - coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
-  per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored): larger than
-  the decoder's buffers and its dictionary, so decoding goes round its ring many times.
+  per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored, PPMd, and
+  each other branch filter and delta over LZMA2; LZMA2 declaring a 4 GB dictionary): larger than the decoder's buffers and its dictionary, so
+  decoding goes round its ring many times; also the same files coded with methods the setup cannot decode;
+- noname.7z: an archive whose header has no names;
+- oversize.7z: a good file, then a folder declaring far more bytes than its packed data can hold;
+- ppmdmodel.7z: a PPMd coder asking for a 4 GB model for a few kilobytes;
+- clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias).
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
@@ -30,6 +35,8 @@ import mksetup  # noqa: E402
 README_MTIME = 1577934245  # 2020-01-02 03:04:05 UTC
 UNSAFE_NAMES = ["../evil.txt", "C:\\evil.txt", "\\\\evil.txt", "a\\..\\..\\e", "s/../../e", "sub/NUL.txt",
                 "x.txt:alt", "... /evil"]
+
+FILTERS = ["ARM64", "ARMT", "ARM", "PPC", "SPARC", "IA64", "RISCV"]
 
 sevenzip, out = sys.argv[1:3]
 
@@ -51,27 +58,30 @@ def make_tree(tree):
     open(os.path.join(tree, "empty.dat"), "wb").close()
 
 
-def unsafe_archive(name, path, work):
-    """An archive of two files whose second name is `name`: packed with a placeholder of the same length
-    and an uncompressed header, then renamed in place with the header's checksums made right again."""
-    placeholder = "z" * len(name)
-    tree = os.path.join(work, "unsafe-tree")
+def pack_files(path, work, files, switches=("-m0=copy",)):
+    """An archive with an uncompressed header of `files` ((name, bytes) pairs, in that order)."""
+    tree = os.path.join(work, "crafted-tree")
     shutil.rmtree(tree, ignore_errors=True)
-    os.makedirs(tree)
-    for file_name, text in (("a_good.txt", b"good"), (placeholder, b"evil")):
+    for file_name, content in files:
+        os.makedirs(os.path.dirname(os.path.join(tree, file_name)), exist_ok=True)
         with open(os.path.join(tree, file_name), "wb") as f:
-            f.write(text)
+            f.write(content)
     if os.path.exists(path):
         os.remove(path)
-    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-mhc=off", "-m0=copy", path, "a_good.txt", placeholder],
-                   cwd=tree, check=True, capture_output=True)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-mhc=off"] + list(switches) + [path] +
+                   [name for name, _ in files], cwd=tree, check=True, capture_output=True)
+
+
+def edit_header(path, edit):
+    """Changes bytes of the archive's header in place (edit(bytearray) keeps its length) and makes the
+    header's checksums right again."""
     data = bytearray(open(path, "rb").read())
     offset, size = struct.unpack_from("<QQ", data, 12)
     header = 32 + offset
-    at = data.find(placeholder.encode("utf-16-le"), header)
-    assert at > 0
-    data[at:at + 2 * len(name)] = name.encode("utf-16-le")
-    struct.pack_into("<I", data, 28, zlib.crc32(bytes(data[header:header + size])) & 0xFFFFFFFF)
+    body = bytearray(data[header:header + size])
+    edit(body)
+    data[header:header + size] = body
+    struct.pack_into("<I", data, 28, zlib.crc32(bytes(body)) & 0xFFFFFFFF)
     struct.pack_into("<I", data, 8, zlib.crc32(bytes(data[12:32])) & 0xFFFFFFFF)
     open(path, "wb").write(bytes(data))
 
@@ -102,6 +112,47 @@ def damaged_archive(path, work):
     assert data[at] == 2, "chunk at %d is not a plain one" % at
     data[at] = 0x7F  # no chunk kind
     mksetup.write_exchanged(bytes(data), path)
+
+
+def replace_once(body, old, new):
+    at = body.find(old)
+    assert at >= 0 and body.find(old, at + 1) < 0 and len(old) == len(new)
+    body[at:at + len(old)] = new
+
+
+def unsafe_archive(name, path, work):
+    """An archive of two files whose second name is `name`: packed with a placeholder of the same length,
+    then renamed in place."""
+    placeholder = "z" * len(name)
+    pack_files(path, work, [("a_good.txt", b"good"), (placeholder, b"evil")])
+    edit_header(path, lambda body: replace_once(body, placeholder.encode("utf-16-le"), name.encode("utf-16-le")))
+
+
+def crafted_archives(work):
+    def drop_names(body):  # the names property becomes one the reader passes over
+        at = body.find("a_good.txt\0".encode("utf-16-le"))
+        assert body[at - 1] == 0 and body[at - 3] == 0x11
+        body[at - 3] = 0x19
+
+    path = os.path.join(out, "noname.7z")
+    pack_files(path, work, [("a_good.txt", b"good"), ("other.txt", b"other")])
+    edit_header(path, drop_names)
+    # 3,000,000 bytes of zeros pack into a few hundred; the header claims 2**28 - 1 of them instead.
+    path = os.path.join(out, "oversize.7z")
+    pack_files(path, work, [("a_good.txt", b"good"), ("big.bin", bytes(3000000))], ["-ms=off", "-m0=lzma"])
+    edit_header(path, lambda body: replace_once(body, b"\xe0\xc0\xc6\x2d", b"\xef\xff\xff\xff"))
+    # A PPMd coder whose properties ask for the largest model there is, for 3,000 bytes.
+    def huge_model(body):
+        at = body.find(b"\x23\x03\x04\x01\x05")
+        assert at >= 0
+        body[at + 6:at + 10] = struct.pack("<I", 0xFFFFFFDB)
+
+    path = os.path.join(out, "ppmdmodel.7z")
+    pack_files(path, work, [("a.txt", b"abc" * 1000)], ["-m0=PPMd"])
+    edit_header(path, huge_model)
+    for number, names in enumerate((("Dup.txt", "dup.TXT"), ("same.txt", "same.txt."),
+                                    ("Program Files/a.txt", "PROGRA~1/b.txt"))):
+        pack_files(os.path.join(out, "clash-%d.7z" % number), work, [(name, b"x") for name in names])
 
 
 def program_bytes(n):
@@ -140,13 +191,21 @@ def coder_archives(work):
         f.write(b"MZ" + program_bytes(1200000))
     with open(os.path.join(tree, "data", "notes.txt"), "wb") as f:
         f.write(b"line 7 of the notes\r\n" * 15000)
-    for kind, switches in (("bcj2", ["-mf=BCJ2", "-m0=lzma2:d=64k"]), ("x86", ["-mf=BCJ", "-m0=lzma:d=64k"]),
-                           ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"])):
+    kinds = [("bcj2", ["-mf=BCJ2", "-m0=lzma2:d=64k"]), ("x86", ["-mf=BCJ", "-m0=lzma:d=64k"]),
+             ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"]),
+             ("ppmd", ["-mf=off", "-m0=PPMd"]), ("delta", ["-mf=Delta:4", "-m0=lzma2:d=64k"]),
+             ("bzip2", ["-mf=off", "-m0=BZip2"]), ("deflate", ["-mf=off", "-m0=Deflate"]),
+             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off"])]
+    kinds += [(f.lower(), ["-mf=" + f, "-m0=lzma2:d=64k"]) for f in FILTERS]
+    for kind, switches in kinds:
         path = os.path.join(out, "coders-%s.7z" % kind)
         if os.path.exists(path):
             os.remove(path)
         subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on"] + switches + [path, "bin", "data"], cwd=tree,
                        check=True, capture_output=True)
+    # The LZMA2 coder's dictionary property made 40, a dictionary of 4 GB.
+    edit_header(os.path.join(out, "coders-dict4g.7z"),
+                lambda body: replace_once(body, b"\x21\x21\x01\x08", b"\x21\x21\x01\x28"))
 
 
 work = os.path.join(out, "payload-work")
@@ -158,5 +217,6 @@ shutil.copyfile(mksetup.write_payload_hash(os.path.join(out, "payload.7z"), work
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
 damaged_archive(os.path.join(out, "damaged.7z"), work)
 coder_archives(work)
+crafted_archives(work)
 for number, name in enumerate(UNSAFE_NAMES):
     unsafe_archive(name, os.path.join(out, "unsafe-%d.7z" % number), work)

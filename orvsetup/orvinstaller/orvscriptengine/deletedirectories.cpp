@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "deletedirectories.h"
+#include "folderidentity.h"
 #include "scriptcallback.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -32,68 +33,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 DeletionSeam g_seam = nullptr;
 
-struct Entry {
-    std::wstring name;
-    DWORD attributes;
-    ULONGLONG id;
-};
-
-// What a handle is: its volume, its file id and whether it is a folder that is not a reparse point.
-struct Identity {
-    DWORD volume = 0;
-    ULONGLONG id = 0;
-    bool plainFolder = false;
-};
-
-bool IdentityOf(HANDLE handle, Identity* identity) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(handle, &info)) return false;
-    identity->volume = info.dwVolumeSerialNumber;
-    identity->id = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    identity->plainFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                            !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    return true;
-}
-
-// The path with the prefix that turns off the system's name normalisation.
-std::wstring Verbatim(const std::wstring& path) {
-    if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return std::wstring();
-    std::vector<wchar_t> buffer(needed);
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
-    if (length == 0 || length >= needed) return std::wstring();
-    const std::wstring full(buffer.data(), length);
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
-UniqueFileHandle OpenFolder(const std::wstring& verbatim) {
-    return UniqueFileHandle(::CreateFileW(verbatim.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE |
-                                          SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
-
-// Every entry of the folder, read through its handle before anything in it is touched.
-std::vector<Entry> ListFolder(HANDLE folder) {
-    std::vector<Entry> entries;
-    std::vector<ULONGLONG> buffer(64 * 1024 / sizeof(ULONGLONG));
-    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-    while (::GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size() * 8))) {
-        kind = FileIdBothDirectoryInfo;
-        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
-        for (;;) {
-            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            if (name != L"." && name != L"..")
-                entries.push_back({std::move(name), info->FileAttributes, static_cast<ULONGLONG>(info->FileId.QuadPart)});
-            if (info->NextEntryOffset == 0) break;
-            at += info->NextEntryOffset;
-        }
-    }
-    return entries;
-}
-
 // Removes a junction or symbolic link itself, never what it points to: the link is opened as a reparse
 // point and marked for deletion only when the open handle really is the reparse point. (Some systems
 // follow the link even then, and RemoveDirectoryW may remove an empty target.) Otherwise the link stays.
@@ -115,15 +54,15 @@ public:
 
     void Run(const std::wstring& path) {
         TraceLine(L"%ls %ls", traceName_, path.c_str());
-        const std::wstring verbatim = Verbatim(path);
+        const std::wstring verbatim = VerbatimPath(path);
         if (verbatim.empty()) return;
         const DWORD attributes = ::GetFileAttributesW(verbatim.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return;
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteOneFile(path, verbatim, attributes);
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(verbatim);  // its target is never entered
         ChangeDirectoryAway(path);  // the current folder is held open without sharing its deletion
-        UniqueFileHandle folder = OpenFolder(verbatim);
-        Identity identity;
+        UniqueFileHandle folder = OpenFolderHandle(verbatim);
+        FolderIdentity identity;
         if (!folder || !IdentityOf(folder.Get(), &identity) || !identity.plainFolder) return;
         DeleteFolder(path, verbatim, std::move(folder), identity.volume);
     }
@@ -135,21 +74,20 @@ private:
     }
 
     // The subfolder the listing showed, opened; null (traced) when what is there now is another object.
-    UniqueFileHandle EnterListed(const std::wstring& path, const std::wstring& verbatim, const Entry& entry,
-                                 DWORD volume) {
+    UniqueFileHandle EnterListed(const std::wstring& path, const std::wstring& verbatim, const ListedEntry& entry,
+                                 ULONGLONG volume) {
         if (g_seam) g_seam(path);
         ChangeDirectoryAway(path);
-        UniqueFileHandle folder = OpenFolder(verbatim);
-        Identity identity;
-        if (!folder || !IdentityOf(folder.Get(), &identity)) return UniqueFileHandle();
-        if (identity.plainFolder && identity.volume == volume && identity.id == entry.id) return folder;
+        UniqueFileHandle folder = OpenFolderHandle(verbatim);
+        if (!folder) return UniqueFileHandle();
+        if (IsListedFolder(folder.Get(), entry, volume)) return folder;
         TraceLine(L"%ls changed after it was listed; it is not entered\r\n", path.c_str());
         return UniqueFileHandle();
     }
 
     // Deletes what `folder` holds, then the folder itself through its handle.
-    void DeleteFolder(const std::wstring& path, const std::wstring& verbatim, UniqueFileHandle folder, DWORD volume) {
-        for (const Entry& entry : ListFolder(folder.Get())) {
+    void DeleteFolder(const std::wstring& path, const std::wstring& verbatim, UniqueFileHandle folder, ULONGLONG volume) {
+        for (const ListedEntry& entry : ListFolder(folder.Get())) {
             const std::wstring childPath = path + L"\\" + entry.name;
             const std::wstring childVerbatim = verbatim + L"\\" + entry.name;
             if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {

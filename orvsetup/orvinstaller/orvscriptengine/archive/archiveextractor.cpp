@@ -4,16 +4,18 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "7z.h"
 #include "7zCrc.h"
+#include "archivecheck.h"
 #include "archivestreams.h"
 #include "blockreader.h"
 #include "decoderheap.h"
+#include "outputfolders.h"
 #include "../scriptcallback.h"
 #include "utility/fileio.h"
 #include "utility/trace.h"
@@ -76,15 +78,6 @@ public:
     bool HasCrc(UInt32 i, UInt32* crc) const {
         if (!SzBitWithVals_Check(&db_.CRCs, i)) return false;
         *crc = db_.CRCs.Vals[i];
-        return true;
-    }
-    // Whether a folder is decoded as it is written. It is not when its coders are of another kind, or when
-    // only the folder as a whole has a checksum (its files could not be checked one by one).
-    bool Streams(UInt32 folder) const {
-        if (!FolderDecoder::Handles(db_, folder)) return false;
-        if (!SzBitWithVals_Check(&db_.db.FolderCRCs, folder)) return true;
-        for (UInt32 i = db_.FolderToFile[folder]; i < db_.FolderToFile[folder + 1]; ++i)
-            if (db_.FileToFolder[i] == folder && !SzBitWithVals_Check(&db_.CRCs, i)) return false;
         return true;
     }
     // The entry's bytes inside the cached solid block (folders that are not streamed).
@@ -179,33 +172,17 @@ int WriteFromBlock(BlockCursor& block, HANDLE file, UInt64 size, const UInt32* c
     return crc && CRC_GET_DIGEST(sum) != *crc ? SZ_ERROR_CRC : SZ_OK;
 }
 
-bool IsDeviceName(std::wstring part) {
-    const size_t dot = part.find(L'.');
-    if (dot != std::wstring::npos) part.resize(dot);
-    while (!part.empty() && part.back() == L' ') part.pop_back();
-    for (wchar_t& c : part) c = static_cast<wchar_t>(std::towupper(c));
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* device : kDevices)
-        if (part == device) return true;
-    return part.size() == 4 && (part.compare(0, 3, L"COM") == 0 || part.compare(0, 3, L"LPT") == 0) &&
-           part[3] >= L'0' && part[3] <= L'9';
-}
-
-// Turns the entry's folder separators into backslashes and creates its folders, outer first. The folder
-// of the previous file is remembered: consecutive files of one folder do not ask for it again.
-void CreateParentFolders(std::wstring& path, size_t nameStart, std::wstring& lastFolder) {
-    size_t leaf = std::wstring::npos;
-    for (size_t i = nameStart; i < path.size(); ++i)
-        if (path[i] == L'/' || path[i] == L'\\') path[i] = L'\\', leaf = i;
-    if (leaf == std::wstring::npos) return;
-    if (leaf == lastFolder.size() && path.compare(0, leaf, lastFolder) == 0) return;
-    for (size_t i = nameStart; i <= leaf; ++i) {
-        if (path[i] != L'\\') continue;
-        path[i] = L'\0';
-        ::CreateDirectoryW(path.c_str(), nullptr);  // an existing folder is fine; other errors show later
-        path[i] = L'\\';
+// The entry's path components, its folder separators made backslashes in `path` from `nameStart` on.
+std::vector<std::wstring> SplitPath(std::wstring& path, size_t nameStart) {
+    std::vector<std::wstring> components;
+    size_t start = nameStart;
+    for (size_t i = nameStart; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != L'/' && path[i] != L'\\') continue;
+        if (i > start) components.push_back(path.substr(start, i - start));
+        if (i < path.size()) path[i] = L'\\';
+        start = i + 1;
     }
-    lastFolder.assign(path, 0, leaf);
+    return components;
 }
 
 // Creates (replaces) an output file. A read-only file in the way is made writable first; it is only looked
@@ -223,22 +200,6 @@ UniqueFileHandle CreateOutput(const std::wstring& path) {
 }
 
 }  // namespace
-
-bool IsSafeEntryName(const std::wstring& name) {
-    if (name.empty() || name[0] == L'/' || name[0] == L'\\') return false;  // absolute, UNC, device path
-    if (name.find(L':') != std::wstring::npos) return false;               // drive or alternate stream
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of(L"/\\", start);
-        if (end == std::wstring::npos) end = name.size();
-        const std::wstring part = name.substr(start, end - start);
-        // Windows drops trailing dots and spaces, so "..", "... " and "." all name a folder above or here.
-        if (!part.empty() && part.find_first_not_of(L". ") == std::wstring::npos) return false;
-        if (IsDeviceName(part)) return false;
-        start = end + 1;
-    }
-    return true;
-}
 
 int ArchiveExtractor::ExtractFromMemory(const void* data, size_t size, bool exchangedSignature,
                                         const std::wstring& folder) {
@@ -264,8 +225,18 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     (void)crcReady;
     ArchiveDatabase db(stream);
     const SRes opened = db.Open();
-    if (opened != SZ_OK) return opened;
-    std::wstring lastFolder;
+    if (opened != SZ_OK) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:the archive cannot be read, error %d\r\n", opened);
+        return opened;
+    }
+    const int checked = CheckArchive(db.Db(), folder);
+    if (checked != SZ_OK) return checked;
+    OutputFolders folders;
+    if (!folders.Open(folder)) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot open %ls, error %u\r\n", folder.c_str(),
+                  static_cast<unsigned>(::GetLastError()));
+        return kExtractOutputFailed;
+    }
 
     BlockCursor block;  // declared after the database: its decoding thread stops before the database goes
 
@@ -279,7 +250,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         std::wstring path = folder + L"\\" + name;
         const bool isFolder = db.IsFolder(i);
         const UInt32 source = isFolder ? ArchiveDatabase::kNoFolder : db.FolderOf(i);
-        const bool streamed = source != ArchiveDatabase::kNoFolder && db.Streams(source);
+        const bool streamed = source != ArchiveDatabase::kNoFolder && IsStreamedFolder(db.Db(), source);
         const Byte* data = nullptr;
         size_t size = 0;
         if (streamed) {
@@ -291,16 +262,21 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
             const SRes extracted = db.Extract(i, &data, &size);
             if (extracted != SZ_OK) return extracted;
         }
-        CreateParentFolders(path, folder.size() + 1, lastFolder);
-        if (isFolder) {
-            ::CreateDirectoryW(path.c_str(), nullptr);
-            continue;
-        }
+        std::vector<std::wstring> components = SplitPath(path, folder.size() + 1);
+        const std::wstring leaf = components.empty() ? std::wstring() : components.back();
+        if (!isFolder && !components.empty()) components.pop_back();
+        bool refused = false;
+        if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
+        if (isFolder) continue;  // a folder that could not be made was traced
 
-        UniqueFileHandle file = CreateOutput(path);
+        // A new file is made without a look at what is there; one in the way is replaced only when it is
+        // no junction or link (its target would be written).
+        UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
+        if (!file && ::GetLastError() == ERROR_FILE_EXISTS && !folders.MayReplace(leaf)) return kExtractUnsafeName;
+        if (!file) file = CreateOutput(path);
         if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {  // its folder went away (a callback?)
-            lastFolder.clear();
-            CreateParentFolders(path, folder.size() + 1, lastFolder);
+            folders.Forget();
+            if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
             file = CreateOutput(path);
         }
         if (!file) {

@@ -5,6 +5,7 @@
 
 #include "7zTypes.h"
 #include "utility/uniquehandle.h"
+#include "entrynames.h"
 
 namespace orv {
 
@@ -40,9 +41,5 @@ public:
 private:
     ExtractCallbacks callbacks_;
 };
-
-// Whether an entry name stays inside the destination folder: not absolute, no drive, UNC or stream
-// prefix, no ".." (nor any other all-dots) component, no device name. Either slash separates folders.
-bool IsSafeEntryName(const std::wstring& name);
 
 }  // namespace orv

@@ -5,7 +5,6 @@
 
 #include <psapi.h>
 
-#include <algorithm>
 #include <string>
 
 namespace orv {
@@ -25,20 +24,12 @@ UniqueFileHandle CreateTemporaryFile() {
     return file;
 }
 
-// Writes the file's pages once, so that the system holds them in its file cache: touching a page of the view
-// then only maps it, where a page of a file with nothing in it yet would first be found room for on disk.
-bool FillWithZeros(HANDLE file, size_t size) {
-    constexpr size_t kChunk = 1u << 20;
-    void* zeros = ::VirtualAlloc(nullptr, kChunk, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
-    if (!zeros) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < size;) {
-        DWORD written = 0;
-        ok = ::WriteFile(file, zeros, static_cast<DWORD>(std::min(kChunk, size - done)), &written, nullptr) && written;
-        done += written;
-    }
-    ::VirtualFree(zeros, 0, MEM_RELEASE);
-    return ok;
+// Gives the file its length without writing to it: the disk space is set aside (a view whose pages find
+// no room later would fault), while the bytes are only written as the decoder reaches them.
+bool SetLength(HANDLE file, size_t size) {
+    FILE_END_OF_FILE_INFO end = {};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof(end)) != FALSE;
 }
 
 // The pages of a view the process may have touched before it gets a fresh one: well under the whole
@@ -74,7 +65,7 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
     if (size == 0) size = 1;
     if (mayUseFile && size >= kFileBackedFrom) {
         file_ = CreateTemporaryFile();
-        if (file_ && FillWithZeros(file_.Get(), size)) {
+        if (file_ && SetLength(file_.Get(), size)) {
             const UInt64 wide = size;
             mapping_.Reset(::CreateFileMappingW(file_.Get(), nullptr, PAGE_READWRITE, static_cast<DWORD>(wide >> 32),
                                                 static_cast<DWORD>(wide), nullptr));

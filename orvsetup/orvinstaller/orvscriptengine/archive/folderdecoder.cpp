@@ -8,15 +8,10 @@
 
 #include "Bra.h"
 #include "decoderheap.h"
+#include "foldercoders.h"
 
 namespace orv {
 namespace {
-
-constexpr UInt64 kMethodCopy = 0;
-constexpr UInt64 kMethodLzma2 = 0x21;
-constexpr UInt64 kMethodLzma = 0x30101;
-constexpr UInt64 kMethodBcj2 = 0x303011B;
-constexpr UInt64 kMethodX86 = 0x3030103;
 
 constexpr size_t kMainInput = 1u << 20;   // packed bytes read at a time for the main stream
 constexpr size_t kSideInput = 1u << 16;   // and for BCJ2's other three
@@ -25,22 +20,14 @@ constexpr size_t kWordBuffer = 1u << 16;  // call and jump words handed on at a 
 constexpr size_t kCheckEvery = 1u << 18;  // decoded bytes between two looks at a file-backed dictionary's budget
 constexpr UInt64 kSmallestDictionary = 1u << 12;  // what the LZMA decoder works with at least
 
-bool IsMainMethod(const CSzCoderInfo& coder) {
+// The main coders decoded here piece by piece.
+bool IsStreamedMethod(const CSzCoderInfo& coder) {
     return coder.NumStreams == 1 &&
            (coder.MethodID == kMethodCopy || coder.MethodID == kMethodLzma || coder.MethodID == kMethodLzma2);
 }
 
-// The folder's coders, as the archive database stores them.
-bool ReadFolder(const CSzArEx& db, UInt32 folder, CSzFolder* f) {
-    CSzData data;
-    data.Data = db.db.CodersData + db.db.FoCodersOffsets[folder];
-    data.Size = db.db.FoCodersOffsets[folder + 1] - db.db.FoCodersOffsets[folder];
-    return SzGetNextFolderItem(f, &data) == SZ_OK && data.Size == 0 &&
-           f->UnpackStream == db.db.FoToMainUnpackSizeIndex[folder];
-}
-
 // The dictionary an LZMA or LZMA2 stream asks for, from its properties; 0 when they are not valid.
-UInt64 DictionarySize(UInt64 method, const Byte* props, unsigned propsSize) {
+UInt64 DictionarySize(UInt32 method, const Byte* props, unsigned propsSize) {
     if (method == kMethodLzma2) {
         if (propsSize != 1 || props[0] > 40) return 0;
         return props[0] == 40 ? 0xFFFFFFFFu : UInt64(2 | (props[0] & 1)) << (props[0] / 2 + 11);
@@ -51,6 +38,14 @@ UInt64 DictionarySize(UInt64 method, const Byte* props, unsigned propsSize) {
 }
 
 }  // namespace
+
+UInt64 StreamDictionarySize(const CSzCoderInfo& coder, const Byte* props, UInt64 unpackSize) {
+    if (coder.MethodID == kMethodCopy) return 0;
+    const UInt64 wanted = DictionarySize(coder.MethodID, props, coder.PropsSize);
+    if (wanted == 0) return 0;
+    // A stream shorter than its dictionary never reaches back further than its own length.
+    return std::max<UInt64>(std::min(wanted, unpackSize), kSmallestDictionary);
+}
 
 // ------------------------------------------------------------------------------------------ PackReader
 
@@ -108,10 +103,8 @@ SRes CoderStream::Init(const CSzCoderInfo& coder, const Byte* props, UInt64 unpa
         method_ = kCopy;
         return SZ_OK;
     }
-    const UInt64 wanted = DictionarySize(coder.MethodID, props, coder.PropsSize);
-    if (wanted == 0) return SZ_ERROR_UNSUPPORTED;
-    // A stream shorter than its dictionary never reaches back further than its own length.
-    const UInt64 size = std::max<UInt64>(std::min(wanted, unpackSize), kSmallestDictionary);
+    const UInt64 size = StreamDictionarySize(coder, props, unpackSize);
+    if (size == 0) return SZ_ERROR_UNSUPPORTED;
     if (size != static_cast<size_t>(size)) return SZ_ERROR_MEM;
     if (coder.MethodID == kMethodLzma2) {
         method_ = kLzma2;
@@ -215,19 +208,14 @@ SRes CoderStream::Finish() {
 bool FolderDecoder::Handles(const CSzArEx& db, UInt32 folder) {
     CSzFolder f;
     if (!ReadFolder(db, folder, &f)) return false;
-    if (!IsMainMethod(f.Coders[0])) return false;
-    if (f.NumCoders == 1) return f.NumPackStreams == 1 && f.PackStreams[0] == 0 && f.NumBonds == 0;
-    if (f.NumCoders == 2)
-        return f.Coders[1].MethodID == kMethodX86 && f.Coders[1].NumStreams == 1 && f.Coders[1].PropsSize == 0 &&
-               f.NumPackStreams == 1 && f.PackStreams[0] == 0 && f.NumBonds == 1 && f.Bonds[0].InIndex == 1 &&
-               f.Bonds[0].OutIndex == 0;
-    if (f.NumCoders == 4)
-        return IsMainMethod(f.Coders[1]) && IsMainMethod(f.Coders[2]) && f.Coders[3].MethodID == kMethodBcj2 &&
-               f.Coders[3].NumStreams == 4 && f.NumPackStreams == 4 && f.PackStreams[0] == 2 &&
-               f.PackStreams[1] == 6 && f.PackStreams[2] == 1 && f.PackStreams[3] == 0 && f.NumBonds == 3 &&
-               f.Bonds[0].InIndex == 5 && f.Bonds[0].OutIndex == 0 && f.Bonds[1].InIndex == 4 &&
-               f.Bonds[1].OutIndex == 1 && f.Bonds[2].InIndex == 3 && f.Bonds[2].OutIndex == 2;
-    return false;
+    switch (ShapeOf(f)) {
+        case FolderShape::kSingle: return IsStreamedMethod(f.Coders[0]);
+        case FolderShape::kFiltered:
+            return IsStreamedMethod(f.Coders[0]) && f.Coders[1].MethodID == kMethodX86 && f.Coders[1].PropsSize == 0;
+        case FolderShape::kBcj2:
+            return IsStreamedMethod(f.Coders[0]) && IsStreamedMethod(f.Coders[1]) && IsStreamedMethod(f.Coders[2]);
+        default: return false;
+    }
 }
 
 FolderDecoder::~FolderDecoder() {

@@ -13,6 +13,10 @@
 
 namespace orv {
 
+// The dictionary an LZMA or LZMA2 coder of `unpackSize` bytes is decoded with here (no more than the
+// stream's length); 0 for a stored stream or properties that are not valid.
+UInt64 StreamDictionarySize(const CSzCoderInfo& coder, const Byte* props, UInt64 unpackSize);
+
 // One packed stream of the archive, read through a buffer of its own (BCJ2 reads four of them in turns).
 class PackReader {
 public:
