@@ -1,8 +1,8 @@
 // Argument reading and result pushing for the install actions.
-#include "actionargs.h"
+#include "orvscriptengine/actionargs.h"
 
-#include "pathexpand.h"
-#include "scripttext.h"
+#include "orvscriptengine/pathexpand.h"
+#include "orvscriptengine/scripttext.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"
 

@@ -1,11 +1,11 @@
 // Bridge installation order.
-#include "bridge.h"
+#include "orvscriptengine/bridge.h"
 
 #include <vector>
 
-#include "bridge/dllmanager.h"
-#include "bridge/rawbuffer.h"
-#include "bridge/stringobjects.h"
+#include "orvscriptengine/bridge/dllmanager.h"
+#include "orvscriptengine/bridge/rawbuffer.h"
+#include "orvscriptengine/bridge/stringobjects.h"
 
 namespace orv {
 namespace {

@@ -1,7 +1,7 @@
 // Installs the script data bridge: value types as required modules, then the DLL library table.
 #pragma once
 
-#include "luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

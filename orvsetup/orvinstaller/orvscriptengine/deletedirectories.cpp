@@ -4,13 +4,11 @@
 // never entered (some systems follow a link even when it is opened as a reparse point: the handle's kind
 // alone does not tell). Names are used as listed, behind the "\\?\" prefix, so a name made of dots and
 // spaces (".. ", "... ") names that entry and never the parent.
-#include "orvscriptengine.h"
+#include "orvscriptengine/deletedirectories.h"
 
 #include <vector>
 
-#include "deletedirectories.h"
-#include "folderidentity.h"
-#include "scriptcallback.h"
+#include "utility/folderidentity.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -50,7 +48,7 @@ void RemoveLink(const std::wstring& verbatim) {
 
 class TreeDeletion {
 public:
-    TreeDeletion(ScriptCallback* onError, const wchar_t* traceName) : onError_(onError), traceName_(traceName) {}
+    TreeDeletion(const DeletionFailed& onError, const wchar_t* traceName) : onError_(onError), traceName_(traceName) {}
 
     void Run(const std::wstring& path) {
         TraceLine(L"%ls %ls", traceName_, path.c_str());
@@ -70,7 +68,7 @@ public:
 private:
     void DeleteOneFile(const std::wstring& path, const std::wstring& verbatim, DWORD attributes) {
         if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(verbatim.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileW(verbatim.c_str()) && onError_) onError_->Call(path, static_cast<int>(::GetLastError()));
+        if (!::DeleteFileW(verbatim.c_str()) && onError_) onError_(path, ::GetLastError());
     }
 
     // The subfolder the listing showed, opened; null (traced) when what is there now is another object.
@@ -107,7 +105,7 @@ private:
         ::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
     }
 
-    ScriptCallback* onError_;
+    const DeletionFailed& onError_;
     const wchar_t* traceName_;
 };
 
@@ -119,11 +117,11 @@ DeletionSeam SetDeletionSeam(DeletionSeam seam) {
     return previous;
 }
 
-void ORVScriptEngine::DeleteDirectories(const std::wstring& path) {
-    TreeDeletion(nullptr, L"ORVScriptEngine::DeleteDirectories").Run(path);
+void DeleteDirectories(const std::wstring& path) {
+    TreeDeletion(DeletionFailed(), L"ORVScriptEngine::DeleteDirectories").Run(path);
 }
 
-void ORVScriptEngine::DeleteDirectoriesEx(const std::wstring& path, ScriptCallback* onError) {
+void DeleteDirectoriesEx(const std::wstring& path, const DeletionFailed& onError) {
     TreeDeletion(onError, L"ORVScriptEngine::DeleteDirectoriesEx").Run(path);
 }
 

@@ -1,5 +1,5 @@
 // Folder creation with the rights of the program folders.
-#include "foldercreation.h"
+#include "orvscriptengine/foldercreation.h"
 
 #include <windows.h>
 #include <shlobj.h>

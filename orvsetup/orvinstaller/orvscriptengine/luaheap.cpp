@@ -1,5 +1,5 @@
 // Counting allocator of the Lua state.
-#include "luaheap.h"
+#include "orvscriptengine/luaheap.h"
 
 #include <cstdlib>
 

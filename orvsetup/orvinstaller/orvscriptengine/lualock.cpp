@@ -1,5 +1,5 @@
 // The script state's lock: a recursive critical section, made on first use.
-#include "lualock.h"
+#include "orvscriptengine/lualock.h"
 
 #include <windows.h>
 

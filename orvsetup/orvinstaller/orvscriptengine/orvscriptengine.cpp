@@ -1,10 +1,10 @@
 // Engine construction, chunk loading from resources and protected calls.
-#include "orvscriptengine.h"
+#include "orvscriptengine/orvscriptengine.h"
 
-#include "bridge.h"
-#include "scriptactions.h"
-#include "scripterror.h"
-#include "scripttext.h"
+#include "orvscriptengine/bridge.h"
+#include "orvscriptengine/scriptactions.h"
+#include "orvscriptengine/scripterror.h"
+#include "orvscriptengine/scripttext.h"
 #include "utility/resourcedata.h"
 #include "utility/runexit.h"
 #include "utility/textconv.h"

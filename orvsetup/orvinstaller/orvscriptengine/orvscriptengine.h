@@ -5,12 +5,10 @@
 
 #include <string>
 
-#include "luaapi.h"
-#include "luaheap.h"
+#include "orvscriptengine/luaapi.h"
+#include "orvscriptengine/luaheap.h"
 
 namespace orv {
-
-class ScriptCallback;
 
 // Raised when the engine cannot be created (no Lua state): the program cannot go on.
 struct NoLuaState {
@@ -34,12 +32,6 @@ public:
 
     lua_State* GetLuaState() const { return state_; }
     LuaHeap& Heap() { return heap_; }
-
-    // Deletes a folder tree (or the files a path names): read-only files are made normal first, links
-    // inside the tree are removed without their targets being entered, failures are skipped. The Ex form
-    // reports each file that could not be deleted to `onError` (path, system error code).
-    static void DeleteDirectories(const std::wstring& path);
-    static void DeleteDirectoriesEx(const std::wstring& path, ScriptCallback* onError);
 
     // Calls the function below `nargs` arguments with the script error handler beneath it; returns the
     // status of the protected call (0 = success).

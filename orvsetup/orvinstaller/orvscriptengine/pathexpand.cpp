@@ -1,5 +1,5 @@
 // Path expansion shared by the file, shell and process actions.
-#include "pathexpand.h"
+#include "orvscriptengine/pathexpand.h"
 
 namespace orv {
 

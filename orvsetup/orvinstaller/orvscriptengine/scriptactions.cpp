@@ -1,9 +1,9 @@
 // The one table that fixes which actions scripts see and in which order they are registered.
-#include "scriptactions.h"
+#include "orvscriptengine/scriptactions.h"
 
 #include <cstring>
 
-#include "actions/actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 namespace orv {
 

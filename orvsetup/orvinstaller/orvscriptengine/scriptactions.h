@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

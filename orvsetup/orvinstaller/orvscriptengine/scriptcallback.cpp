@@ -1,8 +1,8 @@
 // Calls back into script functions passed to actions.
-#include "scriptcallback.h"
+#include "orvscriptengine/scriptcallback.h"
 
-#include "actionargs.h"
-#include "orvscriptengine.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/orvscriptengine.h"
 #include "utility/trace.h"
 #include "utility/textconv.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

@@ -1,5 +1,5 @@
 // Script error reporting: error value, call stack, request to report it.
-#include "scripterror.h"
+#include "orvscriptengine/scripterror.h"
 
 #include <windows.h>
 

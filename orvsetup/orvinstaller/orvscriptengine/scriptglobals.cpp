@@ -1,9 +1,9 @@
 // Globals and hooks as the application sees them.
-#include "scriptglobals.h"
+#include "orvscriptengine/scriptglobals.h"
 
-#include "actionargs.h"
-#include "orvscriptengine.h"
-#include "scripttext.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/orvscriptengine.h"
+#include "orvscriptengine/scripttext.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

@@ -1,5 +1,5 @@
 // The one conversion of script text into the engine's UTF-16.
-#include "scripttext.h"
+#include "orvscriptengine/scripttext.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // ended by a null row (as Lua's own libraries do); scriptactions.cpp fixes the order scripts see.
 #pragma once
 
-#include "../luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

@@ -1,11 +1,11 @@
 // Archive extraction and resource copies: Lua_UnCompress7z, Lua_ExtractResource.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 
-#include "../actionargs.h"
-#include "../archive/archiveextractor.h"
-#include "../scriptcallback.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/archive/archiveextractor.h"
+#include "orvscriptengine/scriptcallback.h"
 #include "utility/fileio.h"
 #include "utility/programfile.h"
 #include "utility/resourcedata.h"
@@ -53,7 +53,10 @@ int Lua_UnCompress7z(lua_State* L) {
     const bool withFile = (count == 4 || withError) && lua_type(L, 4) == LUA_TFUNCTION;
     ScriptCallback onError(L, withError ? 5 : 0);  // references released when the call ends, on every path
     ScriptCallback onFile(L, withFile ? 4 : 0);
-    const ExtractCallbacks callbacks{withFile ? &onFile : nullptr, withError ? &onError : nullptr};
+    ExtractCallbacks callbacks;
+    if (withFile) callbacks.onFile = [&onFile](const std::wstring& path) { onFile.Call(path); };
+    if (withError)
+        callbacks.onError = [&onError](const std::wstring& path, int error) { return onError.Call(path, error); };
 
     std::wstring folder;
     if (!ArgPath(L, 2, folder)) return PushResult(L, count, false);

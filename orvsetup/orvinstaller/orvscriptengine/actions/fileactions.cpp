@@ -1,15 +1,15 @@
 // Files and folders: creating, copying, moving, renaming and deleting them, trees, deletion at reboot,
 // existence tests, temporary and unique names.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "../actionargs.h"
-#include "../foldercreation.h"
-#include "../orvscriptengine.h"
-#include "../scriptcallback.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/deletedirectories.h"
+#include "orvscriptengine/foldercreation.h"
+#include "orvscriptengine/scriptcallback.h"
 #include "utility/processfolders.h"
 #include "utility/runexit.h"
 #include "utility/trace.h"
@@ -127,7 +127,7 @@ int Lua_DelFileRecursive(lua_State* L) {
     if (!PathExists(path)) return PushFlag(L, true);
     if (IsFolder(path)) {
         TraceLine(L"PathIsDirectoryW");
-        ORVScriptEngine::DeleteDirectories(path);
+        DeleteDirectories(path);
     } else {
         TraceLine(L"Path is file!");
         ::DeleteFileW(path.c_str());
@@ -144,13 +144,15 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return 0;
     if (!PathExists(path)) return PushFlag(L, true);
-    ScriptCallback* callback = onError.Empty() ? nullptr : &onError;
+    DeletionFailed failed;
+    if (!onError.Empty())
+        failed = [&onError](const std::wstring& failed, DWORD error) { onError.Call(failed, static_cast<int>(error)); };
     if (IsFolder(path)) {
         TraceLine(L"PathIsDirectoryW");
-        ORVScriptEngine::DeleteDirectoriesEx(path, callback);
+        DeleteDirectoriesEx(path, failed);
     } else {
         TraceLine(L"Path is file!");
-        if (!::DeleteFileW(path.c_str()) && callback) callback->Call(path, static_cast<int>(::GetLastError()));
+        if (!::DeleteFileW(path.c_str()) && failed) failed(path, ::GetLastError());
     }
     return 0;
 }

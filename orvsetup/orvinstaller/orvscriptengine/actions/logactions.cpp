@@ -1,7 +1,7 @@
 // The script's own log line.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
-#include "../actionargs.h"
+#include "orvscriptengine/actionargs.h"
 #include "utility/trace.h"
 
 namespace orv {

@@ -1,9 +1,9 @@
 // Running processes: Lua_TaskKill, Lua_KillAllTaskByName, Lua_GetProcessId, Lua_GetImagePathByPid.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 
-#include "../actionargs.h"
+#include "orvscriptengine/actionargs.h"
 #include "utility/orvprocesstoolhelp.h"
 
 namespace orv {

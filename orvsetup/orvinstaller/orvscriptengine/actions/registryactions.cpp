@@ -1,6 +1,6 @@
 // Registry values and special-folder variables: Lua_RegQuery, Lua_RegAdd, Lua_RegDel, Lua_RegVarByCSIDL.
 // Keys are opened without a view flag: a 32-bit program sees its own (redirected) view.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -9,8 +9,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "../actionargs.h"
-#include "../pathexpand.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/pathexpand.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 

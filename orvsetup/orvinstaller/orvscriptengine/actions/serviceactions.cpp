@@ -1,11 +1,11 @@
 // Services: Lua_SCM starts or stops one and waits, within a bound, for it to get there.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 
 #include <cwchar>
 
-#include "../actionargs.h"
+#include "orvscriptengine/actionargs.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 

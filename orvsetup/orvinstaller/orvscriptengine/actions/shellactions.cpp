@@ -1,6 +1,6 @@
 // The desktop shell and other programs: shortcuts, opening and running files (pin verbs included), COM
 // server registration, message boxes, and the expansion, module-path and command-line queries.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 #include <intshcut.h>
@@ -10,8 +10,8 @@
 
 #include <cwchar>
 
-#include "../actionargs.h"
-#include "../pathexpand.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/pathexpand.h"
 #include "utility/libraryload.h"
 #include "utility/processfolders.h"
 #include "utility/trace.h"

@@ -1,14 +1,14 @@
 // The system as a whole: Lua_EnablePrivilege, Lua_ExitWindows, Lua_IsWow64, Lua_GetOSVersion,
 // Lua_GetDriverInstallPath.
-#include "actions.h"
+#include "orvscriptengine/actions/actions.h"
 
 #include <windows.h>
 
 #include <cwchar>
 #include <vector>
 
-#include "../actionargs.h"
-#include "../pathexpand.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/pathexpand.h"
 #include "utility/orvprocesstoolhelp.h"
 
 namespace orv {

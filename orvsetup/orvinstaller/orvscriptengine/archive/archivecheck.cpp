@@ -1,14 +1,14 @@
 // Checks of an archive's header against what its folders can hold and what the machine has room for.
-#include "archivecheck.h"
+#include "orvscriptengine/archive/archivecheck.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "entrynames.h"
-#include "foldercoders.h"
-#include "folderdecoder.h"
+#include "orvscriptengine/archive/entrynames.h"
+#include "orvscriptengine/archive/foldercoders.h"
+#include "orvscriptengine/archive/folderdecoder.h"
 #include "utility/trace.h"
 
 namespace orv {

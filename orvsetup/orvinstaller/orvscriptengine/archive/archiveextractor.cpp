@@ -1,5 +1,5 @@
 // The extraction loop over the 7z decoder's archive database.
-#include "archiveextractor.h"
+#include "orvscriptengine/archive/archiveextractor.h"
 
 #include <windows.h>
 
@@ -11,12 +11,11 @@
 
 #include "7z.h"
 #include "7zCrc.h"
-#include "archivecheck.h"
-#include "archivestreams.h"
-#include "blockreader.h"
-#include "decoderheap.h"
-#include "outputfolders.h"
-#include "../scriptcallback.h"
+#include "orvscriptengine/archive/archivecheck.h"
+#include "orvscriptengine/archive/archivestreams.h"
+#include "orvscriptengine/archive/blockreader.h"
+#include "orvscriptengine/archive/decoderheap.h"
+#include "orvscriptengine/archive/outputfolders.h"
 #include "utility/fileio.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -281,7 +280,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         }
         if (!file) {
             const DWORD error = ::GetLastError();
-            const int decision = callbacks_.onError ? callbacks_.onError->Call(path, static_cast<int>(error)) : -1;
+            const int decision = callbacks_.onError ? callbacks_.onError(path, static_cast<int>(error)) : -1;
             if (decision == 1) {
                 TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls skipped, error %u\r\n", path.c_str(),
                           static_cast<unsigned>(error));
@@ -310,7 +309,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         if (!::CloseHandle(file.Release()) && ::GetLastError() != 0) return kExtractOutputFailed;
         DWORD attributes = 0;
         if (db.Attributes(i, &attributes)) ::SetFileAttributesW(path.c_str(), attributes);
-        if (callbacks_.onFile) callbacks_.onFile->Call(path);
+        if (callbacks_.onFile) callbacks_.onFile(path);
     }
     const SRes ended = block.End();  // the last folder's end is checked too
     if (ended != SZ_OK) return ended;

@@ -1,15 +1,14 @@
 // Turns a 7z archive's entries into folders and files under a destination folder.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "7zTypes.h"
+#include "orvscriptengine/archive/entrynames.h"
 #include "utility/uniquehandle.h"
-#include "entrynames.h"
 
 namespace orv {
-
-class ScriptCallback;
 
 // Result codes: 0 success; the decoder's own codes for archive errors (1 damaged data, 2 out of memory,
 // 16 for an entry whose name would leave the destination folder); 11 for a file that could not be
@@ -19,10 +18,12 @@ constexpr int kExtractCannotOpen = 100;
 constexpr int kExtractOutputFailed = SZ_ERROR_FAIL;  // 11
 constexpr int kExtractUnsafeName = SZ_ERROR_ARCHIVE;
 
-// The script's callbacks for one extraction; either may be null.
+// What an extraction reports as it goes; either may be empty.
 struct ExtractCallbacks {
-    ScriptCallback* onFile = nullptr;   // (path) after each file was written, closed and given its attributes
-    ScriptCallback* onError = nullptr;  // (path, error) when a file cannot be created: 0 retry, 1 skip, else abort
+    // (path) after each file was written, closed and given its attributes
+    std::function<void(const std::wstring& path)> onFile;
+    // (path, system error code) when a file cannot be created: 0 retry, 1 skip, else abort
+    std::function<int(const std::wstring& path, int error)> onError;
 };
 
 class ArchiveExtractor {

@@ -1,5 +1,5 @@
 // Input streams for the 7z decoder.
-#include "archivestreams.h"
+#include "orvscriptengine/archive/archivestreams.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The decoding thread and the buffers it fills.
-#include "blockreader.h"
+#include "orvscriptengine/archive/blockreader.h"
 
-#include "decoderheap.h"
+#include "orvscriptengine/archive/decoderheap.h"
 #include "utility/lockguard.h"
 
 namespace orv {

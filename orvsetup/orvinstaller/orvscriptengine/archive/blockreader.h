@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "folderdecoder.h"
+#include "orvscriptengine/archive/folderdecoder.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {

@@ -1,5 +1,5 @@
 // The process heap behind the decoder's allocator interface.
-#include "decoderheap.h"
+#include "orvscriptengine/archive/decoderheap.h"
 
 #include <windows.h>
 

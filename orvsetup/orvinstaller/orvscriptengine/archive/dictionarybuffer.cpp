@@ -1,7 +1,7 @@
 // Heap or file-backed dictionary memory.
-#include "dictionarybuffer.h"
+#include "orvscriptengine/archive/dictionarybuffer.h"
 
-#include "decoderheap.h"
+#include "orvscriptengine/archive/decoderheap.h"
 
 #include <psapi.h>
 

@@ -1,5 +1,5 @@
 // Entry names checked the way Windows resolves them.
-#include "entrynames.h"
+#include "orvscriptengine/archive/entrynames.h"
 
 #include <windows.h>
 

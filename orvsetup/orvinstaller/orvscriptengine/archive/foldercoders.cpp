@@ -1,5 +1,5 @@
 // Methods and coder chains of 7z folders.
-#include "foldercoders.h"
+#include "orvscriptengine/archive/foldercoders.h"
 
 #include <cwchar>
 

@@ -1,5 +1,5 @@
 // Incremental decoding of one 7z folder.
-#include "folderdecoder.h"
+#include "orvscriptengine/archive/folderdecoder.h"
 
 #include <windows.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "Bra.h"
-#include "decoderheap.h"
-#include "foldercoders.h"
+#include "orvscriptengine/archive/decoderheap.h"
+#include "orvscriptengine/archive/foldercoders.h"
 
 namespace orv {
 namespace {

@@ -9,7 +9,7 @@
 #include "Bcj2.h"
 #include "Lzma2Dec.h"
 #include "LzmaDec.h"
-#include "dictionarybuffer.h"
+#include "orvscriptengine/archive/dictionarybuffer.h"
 
 namespace orv {
 

@@ -1,5 +1,5 @@
 // Creating and entering output folders through their parents' listings.
-#include "outputfolders.h"
+#include "orvscriptengine/archive/outputfolders.h"
 
 #include "utility/trace.h"
 

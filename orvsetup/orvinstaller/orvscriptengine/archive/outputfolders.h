@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../folderidentity.h"
+#include "utility/folderidentity.h"
 
 namespace orv {
 

@@ -1,5 +1,5 @@
 // Metatables and addresses shared by the bridge's object kinds.
-#include "bridgevalues.h"
+#include "orvscriptengine/bridge/bridgevalues.h"
 
 #include <cstring>
 

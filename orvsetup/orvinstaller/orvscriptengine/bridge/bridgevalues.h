@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

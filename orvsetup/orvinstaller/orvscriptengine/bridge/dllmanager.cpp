@@ -2,7 +2,7 @@
 // one machine word (see foreigncall.h) and converts the return register by the kind given when binding.
 // A bound export holds its module object, whose handle UnLoad clears: a call after the module was
 // released raises a script error instead of jumping into code that may be gone.
-#include "dllmanager.h"
+#include "orvscriptengine/bridge/dllmanager.h"
 
 #include <windows.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "../actionargs.h"
-#include "bridgevalues.h"
-#include "foreigncall.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/bridge/bridgevalues.h"
+#include "orvscriptengine/bridge/foreigncall.h"
 #include "utility/libraryload.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"

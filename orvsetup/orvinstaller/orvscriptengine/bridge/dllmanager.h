@@ -2,7 +2,7 @@
 // loads a module on its first lookup by name.
 #pragma once
 
-#include "../luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

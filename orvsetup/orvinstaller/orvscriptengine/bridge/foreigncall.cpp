@@ -1,5 +1,5 @@
 // The call trampoline, one per target, and the last-error capture right behind it.
-#include "foreigncall.h"
+#include "orvscriptengine/bridge/foreigncall.h"
 
 extern "C" uintptr_t orv_CallWithWords(const void* function, const uintptr_t* words, size_t count,
                                        size_t* removedBytes);

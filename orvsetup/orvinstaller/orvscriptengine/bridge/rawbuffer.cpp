@@ -2,14 +2,14 @@
 // setters: object, offset, value), so they also work on a string object's block or on a raw address.
 // Within one of our own objects the offset and width are checked against the block; a raw address from a
 // light userdata is the script's responsibility.
-#include "rawbuffer.h"
+#include "orvscriptengine/bridge/rawbuffer.h"
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include "../actionargs.h"
-#include "bridgevalues.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/bridge/bridgevalues.h"
 #include "utility/textconv.h"
 
 namespace orv {

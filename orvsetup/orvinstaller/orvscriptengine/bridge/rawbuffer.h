@@ -2,7 +2,7 @@
 // structures or take pointers into them.
 #pragma once
 
-#include "../luaapi.h"
+#include "orvscriptengine/luaapi.h"
 
 namespace orv {
 

@@ -1,12 +1,12 @@
 // The two string object kinds share one implementation over their character type.
-#include "stringobjects.h"
+#include "orvscriptengine/bridge/stringobjects.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "../actionargs.h"
-#include "bridgevalues.h"
+#include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/bridge/bridgevalues.h"
 #include "utility/textconv.h"
 
 namespace orv {

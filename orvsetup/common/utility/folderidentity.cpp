@@ -1,5 +1,5 @@
 // Handle-based folder listings and identities.
-#include "folderidentity.h"
+#include "utility/folderidentity.h"
 
 #include <winternl.h>
 
