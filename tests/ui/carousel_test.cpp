@@ -1,7 +1,7 @@
 // The carousel: its timer protocol with the window, the fade arithmetic and the cross-fade it paints.
 #include <gtest/gtest.h>
 
-#include "../unit/tracecapture.h"
+#include "tracecapture.h"
 #include "ui/carouseluiobject.h"
 #include "uitest.h"
 
