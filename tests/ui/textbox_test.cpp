@@ -282,6 +282,22 @@ TEST(TextBox, MouseSelectionTakesTheCapture) {
     EXPECT_EQ(box->GetText(), L"Z");
 }
 
+TEST(TextBox, RequestsOfObjectsOutsideTheTreeChangeNothing) {
+    TestDialog dialog;
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Quellby"));
+    auto outside = MakeBox(dialog.Handle(), L"", 0, RECT{10, 44, 210, 76});  // same window, not in its tree
+    dialog.Click(100, 25);
+    ASSERT_EQ(dialog.Focus(), box);
+    outside->SetFocus();
+    outside->SetCapture();
+    EXPECT_EQ(dialog.Focus(), box);
+    EXPECT_EQ(dialog.Capture(), nullptr);
+    dialog.Key(VK_END);
+    dialog.Type(L"x");
+    EXPECT_EQ(box->GetText(), L"C:\\Quellbyx");
+    EXPECT_EQ(outside->GetText(), L"");
+}
+
 TEST(TextBox, PaintsTextOnlyInsideItsTextRectangle) {
     TestDialog dialog;
     auto* box = dialog.Add(MakeBox(dialog.Handle(), L""));
