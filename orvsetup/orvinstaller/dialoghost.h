@@ -1,5 +1,5 @@
-// The window machinery the three setup dialogs share: a layered window drawn by a UI object tree, input
-// routed into the tree, the objects' capture, focus and timer requests served, actions dispatched.
+// The window machinery the three setup dialogs share: a layered window drawn by a UI object tree, its input
+// and the objects' capture, focus and timer requests handed to the tree's object host, actions dispatched.
 #pragma once
 
 #include <windows.h>
@@ -49,6 +49,7 @@ public:
 protected:
     // Per dialog, the object host's rules (ORVUE::ObjectHostRules) may be overridden: the focus set, whether
     // capture requests capture the system mouse, whether object timers are answered, and their traces.
+
     // Dialog-specific initialisation, after the tree is built and the window centred, before the first paint.
     virtual void InitDialog() {}
     // Dialog-specific collection at close, before the tree goes.
