@@ -1,12 +1,11 @@
-// The window machinery the three setup dialogs share: a layered window drawn by a UI object tree, input
-// routed into the tree, the objects' capture, focus and timer requests served, actions dispatched.
+// The window machinery the three setup dialogs share: a layered window drawn by a UI object tree, its input
+// and the objects' capture, focus and timer requests handed to the tree's object host, actions dispatched.
 #pragma once
 
 #include <windows.h>
 
 #include <pugixml.hpp>
 
-#include <map>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,8 +13,9 @@
 #include "messageloop.h"
 #include "orvscriptengine/luaapi.h"
 #include "ui/containeruiobject.h"
-#include "ui/orvbaseanimationobject.h"
+#include "ui/objecthost.h"
 #include "ui/paintsurface.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 
@@ -23,7 +23,7 @@ constexpr UINT_PTR kRepaintTimer = 11023;
 constexpr UINT kRepaintPeriodMs = 66;
 constexpr UINT ORVUM_INSTALLFINISHED = 0x2B18;
 
-class DialogHost : public MessageFilter {
+class DialogHost : public MessageFilter, protected ORVUE::ObjectHostRules {
 public:
     // `node` is the dialog's <Dlg> element; it must outlive the dialog.
     DialogHost(pugi::xml_node node, lua_State* L);
@@ -34,7 +34,7 @@ public:
     // Creates the window from dialog template 129, with no owner. False when it cannot be created or its
     // tree cannot be built (the window is gone again then).
     bool Create(HINSTANCE instance);
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.Get(); }
     // Shows the window with its first frame, then gives it its icons (the frame does not wait for them).
     void Show();
     // True once CloseDialog has run: the tree is no longer the dialog's (a modal loop may have closed it).
@@ -47,13 +47,9 @@ public:
     bool PreTranslateMessage(MSG* msg) override;
 
 protected:
-    // Per dialog: which raw messages go to the focus object.
-    virtual bool InFocusSet(UINT msg) const;
-    // Whether capture requests also capture the system mouse.
-    virtual bool TakesSystemCapture() const { return false; }
-    virtual bool AnswersObjectTimers() const { return true; }
-    virtual void TraceTimerSet(UINT) {}
-    virtual void TraceTimerKilled(UINT) {}
+    // Per dialog, the object host's rules (ORVUE::ObjectHostRules) may be overridden: the focus set, whether
+    // capture requests capture the system mouse, whether object timers are answered, and their traces.
+
     // Dialog-specific initialisation, after the tree is built and the window centred, before the first paint.
     virtual void InitDialog() {}
     // Dialog-specific collection at close, before the tree goes.
@@ -71,23 +67,17 @@ protected:
     void CloseDialog(UINT code);
     void PostClose(UINT code);
     // The object of this dialog's tree that `lParam` names, or null; `lParam` itself is never read through.
-    ORVUE::IORVBaseUIObject* LiveObject(LPARAM lParam) const;
-    ORVUE::ContainerUIObjectImpl* Root() const { return root_; }
+    ORVUE::IORVBaseUIObject* LiveObject(LPARAM lParam) const { return host_.LiveObject(lParam); }
+    ORVUE::ContainerUIObjectImpl* Root() const { return host_.Root(); }
     // The root's direct sub-container "Body", or null.
-    ORVUE::ContainerUIObjectImpl* Body() const { return root_ ? root_->FindContainer(L"Body") : nullptr; }
+    ORVUE::ContainerUIObjectImpl* Body() const { return Root() ? Root()->FindContainer(L"Body") : nullptr; }
     lua_State* State() const { return L_; }
     void UpdateWindowImage();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool ForwardToCaptureOrFocus(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnInitDialog();
-    void OnSetCursor();
-    void OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
-    void OnTimer(UINT_PTR id);
-    bool OnHostService(UINT msg, WPARAM wParam, LPARAM lParam);
-    bool OnObjectTimer(UINT msg, WPARAM wParam, LPARAM lParam);
     void ReleaseTree();
     bool ChangedArea(RECT& area) const;
     void SetIcons();
@@ -95,11 +85,8 @@ private:
 
     pugi::xml_node node_;
     lua_State* L_;
-    HWND window_ = nullptr;
-    ORVUE::ContainerUIObjectImpl* root_ = nullptr;  // owned by the UI object factory
-    ORVUE::IORVBaseUIObject* focus_ = nullptr;
-    ORVUE::IORVBaseUIObject* capture_ = nullptr;
-    std::map<UINT, ORVUE::IORVBaseAnimationObject*> objectTimers_;
+    UniqueWindow window_;  // let go at WM_NCDESTROY, whoever destroys the window
+    ORVUE::ObjectHost host_{*this};  // its tree is owned by the UI object factory
     std::unique_ptr<ORVUE::PaintSurface> surface_;
     std::vector<uint32_t> shown_;  // the frame on screen, to find what a new frame changes; empty: hand all over
     DWORD paintedStamp_ = 0;
@@ -111,8 +98,8 @@ private:
     // The tree is released once the outermost call into the dialog has returned: a close inside a modal
     // loop (a message box an object's action opened) must not free objects whose code is still running.
     int callDepth_ = 0;
-    HWND treeOwner_ = nullptr;  // the window the tree was built for, while the tree awaits release
-    HICON icons_[2] = {};
+    HWND treeOwner_ = nullptr;  // the window the tree was built for (gone by then), while the tree awaits release
+    UniqueIcon icons_[2];
 };
 
 }  // namespace orv

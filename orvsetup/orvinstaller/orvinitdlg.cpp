@@ -55,10 +55,7 @@ int CALLBACK SelectInitialFolder(HWND browser, UINT msg, LPARAM, LPARAM data) {
 
 }  // namespace
 
-bool ORVInitDlg::InFocusSet(UINT msg) const {
-    return msg == 0x50 || msg == 0x51 || (msg >= WM_KEYFIRST && msg <= 0x10F) || msg == 0x281 || msg == 0x282 ||
-           msg == ORVUE::ORVUM_CARETBLINK;
-}
+bool ORVInitDlg::InFocusSet(UINT msg) const { return TextEntryFocusSet(msg); }
 
 ORVUE::ContainerUIObjectImpl* ORVInitDlg::SettingsTwo() const {
     ORVUE::ContainerUIObjectImpl* body = Body();

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/containeruiobject.h"
+#include "ui/objecthost.h"
 #include "ui/textboxuiobject.h"
 #include "ui/txtwinhost.h"
 #include "ui/uierror.h"
@@ -22,9 +24,9 @@ namespace {
 using ORVUE::IORVBaseUIObject;
 using ORVUE::TextBoxUIObjectImpl;
 
-// A window that serves its objects like the options dialog: one focus and one capture object, the
-// capture's and focus's raw messages first, then a container's hit-tested mouse routing.
-class TestDialog {
+// A window served by the dialogs' object host with the options dialog's rules: text entry's focus set and
+// the system capture. Its tree is a root container over the whole window.
+class TestDialog : private ORVUE::ObjectHostRules {
 public:
     TestDialog() {
         static const ATOM atom = [] {
@@ -37,16 +39,28 @@ public:
         (void)atom;
         hwnd_ = ::CreateWindowExW(0, L"OrvTextBoxTestDialog", L"", WS_POPUP, 0, 0, 300, 120, nullptr, nullptr,
                                   ::GetModuleHandleW(nullptr), this);
+        root_->Create(hwnd_, 0, 0, 300, 120, 0, nullptr);
+        host_.SetWindow(hwnd_);
+        host_.SetRoot(root_.get());
     }
-    ~TestDialog() { ::DestroyWindow(hwnd_); }
+    ~TestDialog() {
+        host_.SetRoot(nullptr);
+        root_.reset();  // the objects go while their window is still there
+        ::DestroyWindow(hwnd_);
+    }
     TestDialog(const TestDialog&) = delete;
     TestDialog& operator=(const TestDialog&) = delete;
 
     HWND Handle() const { return hwnd_; }
-    void Add(IORVBaseUIObject* object) { objects_.push_back(object); }
-    IORVBaseUIObject* focus = nullptr;
-    IORVBaseUIObject* capture = nullptr;
-    std::vector<UINT> requests;  // the objects' host-service messages, in order
+    template <typename Object>
+    Object* Add(std::unique_ptr<Object> object) {
+        Object* added = object.release();
+        root_->AddControl(added);  // owns it from here
+        return added;
+    }
+    IORVBaseUIObject* Focus() const { return host_.Focus(); }
+    IORVBaseUIObject* Capture() const { return host_.Capture(); }
+    std::vector<UINT> requests;  // the objects' capture and focus requests, in order
 
     LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) { return ::SendMessageW(hwnd_, msg, wParam, lParam); }
     void Type(const std::wstring& text) {
@@ -66,10 +80,8 @@ public:
     }
 
 private:
-    static bool InFocusSet(UINT msg) {
-        return msg == WM_INPUTLANGCHANGEREQUEST || msg == WM_INPUTLANGCHANGE || (msg >= 0x100 && msg <= 0x10F) ||
-               msg == WM_IME_SETCONTEXT || msg == WM_IME_NOTIFY || msg == ORVUE::ORVUM_CARETBLINK;
-    }
+    bool InFocusSet(UINT msg) const override { return TextEntryFocusSet(msg); }
+    bool TakesSystemCapture() const override { return true; }
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg == WM_NCCREATE) {
@@ -77,72 +89,15 @@ private:
             ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         }
         auto* self = reinterpret_cast<TestDialog*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && msg >= ORVUE::ORVUM_SETCAPTURE && msg <= ORVUE::ORVUM_KILLFOCUS) self->requests.push_back(msg);
         LRESULT result = 0;
-        if (self && self->Route(msg, wParam, lParam, result)) return result;
+        if (self && self->host_.HandleMessage(msg, wParam, lParam, result)) return result;
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 
-    bool Route(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-        if (capture && msg >= WM_MOUSEFIRST && msg <= 0x20D) {
-            if ((result = capture->HandleMessage(msg, wParam, lParam)) != 0) return true;
-        } else if (focus && InFocusSet(msg)) {
-            if ((result = focus->HandleMessage(msg, wParam, lParam)) != 0) return true;
-        }
-        if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_MOUSEMOVE) {
-            RouteMouse(msg, wParam, lParam);
-            return true;
-        }
-        if (msg >= ORVUE::ORVUM_SETCAPTURE && msg <= ORVUE::ORVUM_KILLFOCUS) {
-            requests.push_back(msg);
-            Serve(msg, reinterpret_cast<IORVBaseUIObject*>(lParam));
-            return true;
-        }
-        return false;
-    }
-
-    void RouteMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
-        const POINT point = ORVUE::PointOf(lParam);
-        for (IORVBaseUIObject* object : objects_) {
-            BOOL handled = FALSE;
-            if (!ORVUE::RectContains(object, point)) {
-                if (msg == WM_MOUSEMOVE) object->OnMouseLeave(msg, wParam, lParam, handled);
-            } else if (msg == WM_MOUSEMOVE) {
-                object->OnMouseMove(msg, wParam, lParam, handled);
-            } else if (msg == WM_LBUTTONUP) {
-                object->OnLButtonUp(msg, wParam, lParam, handled);
-            } else {
-                object->OnLButtonDown(msg, wParam, lParam, handled);
-                if (handled) object->SetFocus();
-            }
-        }
-    }
-
-    void Serve(UINT msg, IORVBaseUIObject* sender) {
-        switch (msg) {
-        case ORVUE::ORVUM_SETCAPTURE:
-            ::SetCapture(hwnd_);
-            if (capture && capture != sender) {
-                BOOL handled = FALSE;
-                capture->OnCaptureChanged(msg, 0, reinterpret_cast<LPARAM>(sender), handled);
-            }
-            capture = sender;
-            break;
-        case ORVUE::ORVUM_RELEASECAPTURE:
-            if (capture == sender) capture = nullptr;
-            ::ReleaseCapture();
-            break;
-        case ORVUE::ORVUM_SETFOCUS:
-            if (focus && focus != sender) focus->KillFocus();
-            focus = sender;
-            break;
-        case ORVUE::ORVUM_KILLFOCUS:
-            if (focus == sender) focus = nullptr;
-            break;
-        }
-    }
-
     HWND hwnd_ = nullptr;
-    std::vector<IORVBaseUIObject*> objects_;
+    std::unique_ptr<ORVUE::ContainerUIObjectImpl> root_ = std::make_unique<ORVUE::ContainerUIObjectImpl>();
+    ORVUE::ObjectHost host_{*this};
 };
 
 // The box of the options dialog, as the layout loader makes it: 200x32 at (10,10), text from (15,15).
@@ -216,9 +171,8 @@ struct Painted {
 
 TEST(TextBox, TextGoesInAndOut) {
     TestDialog dialog;
-    auto box = MakeBox(dialog.Handle(), L"C:\\Program Files\\Quellby");
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Program Files\\Quellby"));
     ASSERT_TRUE(box->HasHost());
-    dialog.Add(box.get());
     EXPECT_EQ(box->GetText(), L"C:\\Program Files\\Quellby");
     box->SetText(L"D:\\软件\\安装目录");
     EXPECT_EQ(box->GetText(), L"D:\\软件\\安装目录");
@@ -226,7 +180,7 @@ TEST(TextBox, TextGoesInAndOut) {
     // Typing reaches the text through the focus object: characters, a cursor key, a backspace.
     box->SetText(L"");
     dialog.Click(100, 25);
-    ASSERT_EQ(dialog.focus, box.get());
+    ASSERT_EQ(dialog.Focus(), box);
     dialog.Type(L"abc");
     dialog.Key(VK_LEFT);
     dialog.Type(L"X");
@@ -262,10 +216,8 @@ TEST(TextBox, TextGoesInAndOut) {
 
 TEST(TextBox, FramesFocusAndCaret) {
     TestDialog dialog;
-    auto box = MakeBox(dialog.Handle(), L"C:\\Quellby");
-    auto other = MakeBox(dialog.Handle(), L"", 0, RECT{10, 44, 210, 76});
-    dialog.Add(box.get());
-    dialog.Add(other.get());
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Quellby"));
+    auto* other = dialog.Add(MakeBox(dialog.Handle(), L"", 0, RECT{10, 44, 210, 76}));
     EXPECT_TRUE(Near(Painted(*box).Frame(), kTextBoxColours[0]));
 
     // Hover and leave.
@@ -276,7 +228,7 @@ TEST(TextBox, FramesFocusAndCaret) {
 
     // A click focuses the box; a blink shows the caret at the next paint, the next one hides it.
     dialog.Click(150, 25);
-    EXPECT_EQ(dialog.focus, box.get());
+    EXPECT_EQ(dialog.Focus(), box);
     const Painted noCaret(*box);
     EXPECT_TRUE(Near(noCaret.Frame(), kTextBoxColours[1]));
     const DWORD stamp = ORVUE::ChangeStamp();
@@ -289,7 +241,7 @@ TEST(TextBox, FramesFocusAndCaret) {
 
     // Focus moves to the other box: the caret is gone and the frame is normal again.
     dialog.Click(100, 60);
-    EXPECT_EQ(dialog.focus, other.get());
+    EXPECT_EQ(dialog.Focus(), other);
     const Painted unfocused(*box);
     EXPECT_TRUE(Near(unfocused.Frame(), kTextBoxColours[0]));
     dialog.Send(ORVUE::ORVUM_CARETBLINK);  // goes to the other box
@@ -303,21 +255,20 @@ TEST(TextBox, FramesFocusAndCaret) {
     EXPECT_GT(disabled.Darkest(), 60);
     EXPECT_LT(disabled.Darkest(), static_cast<int>(kTextBoxColours[2] & 0xFF) - 4);
     dialog.Click(150, 25);
-    EXPECT_EQ(dialog.focus, other.get());
+    EXPECT_EQ(dialog.Focus(), other);
     EXPECT_FALSE(box->IsEnabled());
 }
 
 TEST(TextBox, MouseSelectionTakesTheCapture) {
     TestDialog dialog;
-    auto box = MakeBox(dialog.Handle(), L"C:\\Program Files\\Quellby");
-    dialog.Add(box.get());
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Program Files\\Quellby"));
     dialog.Send(WM_LBUTTONDOWN, MK_LBUTTON, At(16, 25));
-    EXPECT_EQ(dialog.capture, box.get());
-    EXPECT_EQ(dialog.focus, box.get());
+    EXPECT_EQ(dialog.Capture(), box);
+    EXPECT_EQ(dialog.Focus(), box);
     // Moves far outside the box still reach it while it holds the capture.
     dialog.Send(WM_MOUSEMOVE, MK_LBUTTON, At(290, 25));
     dialog.Send(WM_LBUTTONUP, 0, At(290, 25));
-    EXPECT_EQ(dialog.capture, nullptr);
+    EXPECT_EQ(dialog.Capture(), nullptr);
     const std::vector<UINT> wanted = {ORVUE::ORVUM_SETCAPTURE, ORVUE::ORVUM_RELEASECAPTURE};
     std::vector<UINT> captures;
     for (UINT msg : dialog.requests)
@@ -331,9 +282,25 @@ TEST(TextBox, MouseSelectionTakesTheCapture) {
     EXPECT_EQ(box->GetText(), L"Z");
 }
 
+TEST(TextBox, RequestsOfObjectsOutsideTheTreeChangeNothing) {
+    TestDialog dialog;
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Quellby"));
+    auto outside = MakeBox(dialog.Handle(), L"", 0, RECT{10, 44, 210, 76});  // same window, not in its tree
+    dialog.Click(100, 25);
+    ASSERT_EQ(dialog.Focus(), box);
+    outside->SetFocus();
+    outside->SetCapture();
+    EXPECT_EQ(dialog.Focus(), box);
+    EXPECT_EQ(dialog.Capture(), nullptr);
+    dialog.Key(VK_END);
+    dialog.Type(L"x");
+    EXPECT_EQ(box->GetText(), L"C:\\Quellbyx");
+    EXPECT_EQ(outside->GetText(), L"");
+}
+
 TEST(TextBox, PaintsTextOnlyInsideItsTextRectangle) {
     TestDialog dialog;
-    auto box = MakeBox(dialog.Handle(), L"");
+    auto* box = dialog.Add(MakeBox(dialog.Handle(), L""));
     for (bool overPixels : {false, true}) {
         box->SetText(L"");
         const Painted empty(*box, overPixels);
@@ -373,7 +340,6 @@ TEST(TextBox, PaintsTextOnlyInsideItsTextRectangle) {
     const int oneLine = Painted(*box).TextRows(kTextBoxColours[0]);
     EXPECT_GT(oneLine, 5);
     EXPECT_LT(oneLine, 16);
-    dialog.Add(box.get());
     dialog.Click(100, 25);
     dialog.Key(VK_END);
     const Painted start(*box);
@@ -388,16 +354,15 @@ TEST(TextBox, WithoutTextServicesPaintsNothingAndIgnoresInput) {
     for (const wchar_t* library : {L"orv-no-such-library.dll", L"kernel32.dll"}) {
         TestDialog dialog;
         ORVUE::CTxtWinHost::SetTextServicesLibrary(library);
-        auto box = MakeBox(dialog.Handle(), L"C:\\Quellby");
+        auto* box = dialog.Add(MakeBox(dialog.Handle(), L"C:\\Quellby"));
         ORVUE::CTxtWinHost::SetTextServicesLibrary(nullptr);
         EXPECT_FALSE(box->HasHost());
-        dialog.Add(box.get());
         Surface surface(300, 60);
         surface.Fill(kBackgroundColour);
         box->Paint(surface.Graphics());
         for (int x = 0; x < 300; x += 5) EXPECT_EQ(surface.Pixel(x, 25), kBackgroundColour);
         dialog.Click(50, 25);
-        EXPECT_EQ(dialog.focus, nullptr);
+        EXPECT_EQ(dialog.Focus(), nullptr);
         EXPECT_TRUE(dialog.requests.empty());
         BOOL handled = TRUE;
         box->OnMouseMove(WM_MOUSEMOVE, 0, At(50, 25), handled);

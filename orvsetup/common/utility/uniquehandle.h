@@ -101,6 +101,12 @@ struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
 struct MemoryDcTraits : NullInvalid<HDC> {  // CreateCompatibleDC's
     static void Close(Type h) { ::DeleteDC(h); }
 };
+struct WindowTraits : NullInvalid<HWND> {  // windows this code created and destroys itself
+    static void Close(Type h) { ::DestroyWindow(h); }
+};
+struct IconTraits : NullInvalid<HICON> {  // icons loaded without LR_SHARED
+    static void Close(Type h) { ::DestroyIcon(h); }
+};
 struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
     static void Close(Type h) { ::FreeResource(h); }
 };
@@ -116,6 +122,8 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+using UniqueWindow = UniqueResource<WindowTraits>;
+using UniqueIcon = UniqueResource<IconTraits>;
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
 inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
