@@ -2,12 +2,8 @@
 #include "dialogtext.h"
 
 #include "orvscriptengine/scriptglobals.h"
-#include "ui/checkboxuiobject.h"
-#include "ui/textboxuiobject.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"
-
-#include <typeinfo>
 
 namespace orv {
 
@@ -28,14 +24,14 @@ bool FindPlaceholder(const std::wstring& text, std::wstring& name) {
     return true;
 }
 
-std::vector<ORVUE::IORVBaseUIObject*> TextBoxesOf(const ORVUE::ContainerUIObjectImpl* root) {
+std::vector<ORVUE::TextBoxUIObjectImpl*> TextBoxesOf(const ORVUE::ContainerUIObjectImpl* root) {
     if (!root) return {};
-    return root->CollectControlsOfType(typeid(ORVUE::TextBoxUIObjectImpl).name());
+    return root->CollectControlsOfType<ORVUE::TextBoxUIObjectImpl>();
 }
 
-std::vector<ORVUE::IORVBaseUIObject*> CheckBoxesOf(const ORVUE::ContainerUIObjectImpl* root) {
+std::vector<ORVUE::CheckBoxUIObjectImpl*> CheckBoxesOf(const ORVUE::ContainerUIObjectImpl* root) {
     if (!root) return {};
-    return root->CollectControlsOfType(typeid(ORVUE::CheckBoxUIObjectImpl).name());
+    return root->CollectControlsOfType<ORVUE::CheckBoxUIObjectImpl>();
 }
 
 std::wstring TextOfBox(ORVUE::IORVBaseUIObject* box) {
@@ -48,9 +44,7 @@ void SetTextOfBox(ORVUE::IORVBaseUIObject* box, const std::wstring& text) {
 }
 
 void PublishCheckBoxes(lua_State* L, const ORVUE::ContainerUIObjectImpl* root, bool traceChecked) {
-    for (ORVUE::IORVBaseUIObject* object : CheckBoxesOf(root)) {
-        auto* box = dynamic_cast<ORVUE::CheckBoxUIObjectImpl*>(object);
-        if (!box) continue;
+    for (ORVUE::CheckBoxUIObjectImpl* box : CheckBoxesOf(root)) {
         const bool checked = box->IsChecked() != FALSE;
         SetGlobalFlag(L, WideToUtf8(box->GetName()).c_str(), checked);
         if (checked && traceChecked) TraceLine(L"check Name = %ls", box->GetName().c_str());

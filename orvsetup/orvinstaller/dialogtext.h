@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "orvscriptengine/luaapi.h"
+#include "ui/checkboxuiobject.h"
 #include "ui/containeruiobject.h"
+#include "ui/textboxuiobject.h"
 
 namespace orv {
 
@@ -16,8 +18,8 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::
 bool FindPlaceholder(const std::wstring& text, std::wstring& name);
 
 // Every text box and every check box below `root`, in tree order.
-std::vector<ORVUE::IORVBaseUIObject*> TextBoxesOf(const ORVUE::ContainerUIObjectImpl* root);
-std::vector<ORVUE::IORVBaseUIObject*> CheckBoxesOf(const ORVUE::ContainerUIObjectImpl* root);
+std::vector<ORVUE::TextBoxUIObjectImpl*> TextBoxesOf(const ORVUE::ContainerUIObjectImpl* root);
+std::vector<ORVUE::CheckBoxUIObjectImpl*> CheckBoxesOf(const ORVUE::ContainerUIObjectImpl* root);
 std::wstring TextOfBox(ORVUE::IORVBaseUIObject* box);
 void SetTextOfBox(ORVUE::IORVBaseUIObject* box, const std::wstring& text);
 

@@ -2,11 +2,9 @@
 #include "ui/containeruiobject.h"
 
 #include "ui/controlsupport.h"
-#include "ui/uierror.h"
 
 #include <gdiplus.h>
 
-#include <cstring>
 #include <typeinfo>
 
 namespace ORVUE {
@@ -216,19 +214,16 @@ IORVBaseUIObject* ContainerUIObjectImpl::FindControl(const wchar_t* name) const 
     return nullptr;
 }
 
-std::vector<IORVBaseUIObject*> ContainerUIObjectImpl::CollectControlsOfType(const char* typeName) const {
+std::vector<IORVBaseUIObject*> ContainerUIObjectImpl::CollectControlsOfExactType(const std::type_info& type) const {
     std::vector<IORVBaseUIObject*> found;
-    if (!typeName) ThrowUIError(E_FAIL);
     for (auto& container : containers_) {
         auto* inner = dynamic_cast<const ContainerUIObjectImpl*>(container.get());
         if (!inner) continue;
-        const auto more = inner->CollectControlsOfType(typeName);
+        const auto more = inner->CollectControlsOfExactType(type);
         found.insert(found.end(), more.begin(), more.end());
     }
     for (auto& control : controls_) {
-        const char* name = typeid(*control).name();
-        if (!name) ThrowUIError(E_FAIL);
-        if (std::strcmp(name, typeName) == 0) found.push_back(control.get());
+        if (typeid(*control) == type) found.push_back(control.get());
     }
     return found;
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace ORVUE {
@@ -59,9 +60,14 @@ public:
     // Direct children only, first match by exact name; null when none.
     ContainerUIObjectImpl* FindContainer(const wchar_t* name) const;
     IORVBaseUIObject* FindControl(const wchar_t* name) const;
-    // Controls anywhere below whose dynamic type's name is `typeName` (as typeid(...).name() gives it):
+    // Controls anywhere below whose dynamic type is exactly T (one of a class derived from T is not):
     // each sub-container's finds first, then this container's own controls, all in list order.
-    std::vector<IORVBaseUIObject*> CollectControlsOfType(const char* typeName) const;
+    template <class T>
+    std::vector<T*> CollectControlsOfType() const {
+        std::vector<T*> found;
+        for (IORVBaseUIObject* control : CollectControlsOfExactType(typeid(T))) found.push_back(ExactCast<T>(control));
+        return found;
+    }
     // The object of this tree (this container included) whose interface sits at `address`, or null.
     // Only the tree's own pointers are read: `address` may be any value a window message carried.
     IORVBaseUIObject* FindByAddress(LPARAM address);
@@ -92,6 +98,7 @@ protected:
     BOOL backgroundReplaces_ = FALSE;
 
 private:
+    std::vector<IORVBaseUIObject*> CollectControlsOfExactType(const std::type_info& type) const;
     // Offers the event to the first child under the point, sub-containers first; returns the control
     // that handled it (null when none did or a sub-container did).
     template <typename Handler>

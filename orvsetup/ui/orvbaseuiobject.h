@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <typeinfo>
 
 namespace Gdiplus {
 class Graphics;
@@ -72,6 +73,13 @@ inline POINT PointOf(LPARAM lParam) {
 inline bool RectContains(IORVBaseUIObject* object, POINT point) {
     const RECT rect = object->GetRect();
     return ::PtInRect(&rect, point) != FALSE;
+}
+
+// The object as a T when its dynamic type is exactly T, else null: a class derived from T does not
+// count (a carousel is a picture by inheritance, yet a lookup for pictures must not find it).
+template <class T>
+T* ExactCast(IORVBaseUIObject* object) {
+    return object && typeid(*object) == typeid(T) ? dynamic_cast<T*>(object) : nullptr;
 }
 
 }  // namespace ORVUE

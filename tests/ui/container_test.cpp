@@ -1,6 +1,7 @@
 // Containers: routing of mouse input, state propagation, lookup, layouts and painting.
 #include <gtest/gtest.h>
 
+#include "ui/carouseluiobject.h"
 #include "ui/containeruiobject.h"
 #include "uitest.h"
 
@@ -145,6 +146,18 @@ TEST(ContainerRouting, CaptionDragOnlyWhereNoControlReacts) {
     EXPECT_EQ(drags[0].lParam, At(50, 20));
 }
 
+// A carousel is a picture by inheritance; a lookup by type finds the exact class only.
+TEST(ContainerState, TypeLookupFindsTheExactClassOnly) {
+    ContainerUIObjectImpl root;
+    auto* picture = new ORVUE::PictureUIObjectImpl;
+    auto* carousel = new ORVUE::CarouselUIObjectImpl;
+    root.AddControl(carousel);
+    root.AddControl(picture);
+    EXPECT_EQ(root.CollectControlsOfType<ORVUE::PictureUIObjectImpl>(), std::vector<ORVUE::PictureUIObjectImpl*>{picture});
+    EXPECT_EQ(root.CollectControlsOfType<ORVUE::CarouselUIObjectImpl>(), std::vector<ORVUE::CarouselUIObjectImpl*>{carousel});
+    EXPECT_EQ(ORVUE::ExactCast<ORVUE::PictureUIObjectImpl>(carousel), nullptr);
+}
+
 TEST(ContainerState, PropagationLookupAndMoves) {
     Log log;
     ContainerUIObjectImpl root;
@@ -167,9 +180,8 @@ TEST(ContainerState, PropagationLookupAndMoves) {
     EXPECT_EQ(a->FindControl(L"twin"), twin1);
     EXPECT_EQ(root.FindControl(L"missing"), nullptr);
     EXPECT_EQ(root.FindContainer(L"a"), nullptr);  // case-sensitive
-    const auto found = root.CollectControlsOfType(typeid(FakeControl).name());
-    EXPECT_EQ(found, (std::vector<IORVBaseUIObject*>{twin1, twin2, top}));
-    EXPECT_TRUE(root.CollectControlsOfType(typeid(ContainerUIObjectImpl).name()).empty());
+    EXPECT_EQ(root.CollectControlsOfType<FakeControl>(), (std::vector<FakeControl*>{twin1, twin2, top}));
+    EXPECT_TRUE(root.CollectControlsOfType<ContainerUIObjectImpl>().empty());
 
     root.SetVisible(FALSE);  // only the flag
     EXPECT_TRUE(a->IsVisible() && twin1->IsVisible());

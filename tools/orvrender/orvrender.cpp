@@ -145,10 +145,9 @@ int Bench(const pugi::xml_document& layout, const wchar_t* name, int frames, boo
     }));
     // Half way through a cross-fade of every carousel.
     auto* tree = dynamic_cast<ORVUE::ContainerUIObjectImpl*>(root);
-    const auto carousels = tree->CollectControlsOfType(typeid(ORVUE::CarouselUIObjectImpl).name());
+    const auto carousels = tree->CollectControlsOfType<ORVUE::CarouselUIObjectImpl>();
     if (carousels.empty()) return 0;
-    for (ORVUE::IORVBaseUIObject* object : carousels) {
-        auto* carousel = dynamic_cast<ORVUE::CarouselUIObjectImpl*>(object);
+    for (ORVUE::CarouselUIObjectImpl* carousel : carousels) {
         carousel->Play();
         for (int tick = 0; tick < 4; ++tick) carousel->OnTimer(carousel->FadeTimerId());
     }

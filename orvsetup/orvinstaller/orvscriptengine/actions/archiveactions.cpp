@@ -41,6 +41,8 @@ int PushResult(lua_State* L, int argumentCount, bool result) {
     return PushFlag(L, result);
 }
 
+}  // namespace
+
 // Lua_UnCompress7z(source, folder [, fromFile [, onFile [, onError]]]) -> boolean
 int Lua_UnCompress7z(lua_State* L) {
     const int count = lua_gettop(L);
@@ -134,13 +136,5 @@ int Lua_ExtractResource(lua_State* L) {
     lua_pushboolean(L, ok ? 1 : 0);
     return 1;
 }
-
-}  // namespace
-
-const luaL_Reg kArchiveActions[] = {
-    {"Lua_UnCompress7z", Lua_UnCompress7z},
-    {"Lua_ExtractResource", Lua_ExtractResource},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

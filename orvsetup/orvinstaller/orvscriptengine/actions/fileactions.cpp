@@ -43,6 +43,8 @@ int ShellOperation(UINT operation, const std::wstring& from, const std::wstring&
     return ::SHFileOperationW(&op);
 }
 
+}  // namespace
+
 // Lua_CreateDirectory(path) -> boolean; missing parents are created too.
 int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
@@ -53,6 +55,8 @@ int Lua_CreateDirectory(lua_State* L) {
     TraceLine(L"Create Directory %ls!\r\n", path.c_str());
     return PushFlag(L, true);
 }
+
+namespace {
 
 int CopyOrMove(lua_State* L, UINT operation) {
     const bool copy = operation == FO_COPY;
@@ -71,8 +75,11 @@ int CopyOrMove(lua_State* L, UINT operation) {
     return PushFlag(L, false);
 }
 
+}  // namespace
+
 // Lua_CopyFile(source, destination) -> boolean; an existing destination is replaced without a question.
 int Lua_CopyFile(lua_State* L) { return CopyOrMove(L, FO_COPY); }
+
 // Lua_MoveFile(source, destination) -> boolean.
 int Lua_MoveFile(lua_State* L) { return CopyOrMove(L, FO_MOVE); }
 
@@ -85,6 +92,8 @@ int Lua_RenameFile(lua_State* L) {
     TraceLine(moved ? L"MoveFile %ls to %ls !" : L"MoveFile %ls to %ls failed!", source.c_str(), destination.c_str());
     return PushFlag(L, moved);
 }
+
+namespace {
 
 // Deletes with the shell; when that fails the user chooses: Abort ends the run (EndRun), Retry tries again (and
 // its result is the answer), Ignore counts the file as done.
@@ -103,6 +112,8 @@ bool DeleteAsking(const std::wstring& path) {
         return answer == IDIGNORE;
     }
 }
+
+}  // namespace
 
 // Lua_DeleteFile(path) -> boolean.
 int Lua_DeleteFile(lua_State* L) {
@@ -215,25 +226,5 @@ int Lua_GetFullPathName(lua_State* L) {
     }
     return PushText(L, full.c_str());
 }
-
-}  // namespace
-
-const luaL_Reg kFileActions[] = {
-    {"Lua_CreateDirectory", Lua_CreateDirectory},
-    {"Lua_CopyFile", Lua_CopyFile},
-    {"Lua_MoveFile", Lua_MoveFile},
-    {"Lua_RenameFile", Lua_RenameFile},
-    {"Lua_DeleteFile", Lua_DeleteFile},
-    {"Lua_DeleteFileEx", Lua_DeleteFileEx},
-    {"Lua_DelFileRecursive", Lua_DelFileRecursive},
-    {"Lua_DelFileRecursiveEx", Lua_DelFileRecursiveEx},
-    {"Lua_DeleteFileAfterReboot", Lua_DeleteFileAfterReboot},
-    {"Lua_GetTempFileName", Lua_GetTempFileName},
-    {"Lua_GetTempPath", Lua_GetTempPath},
-    {"Lua_PathFileExists", Lua_PathFileExists},
-    {"Lua_PathYetAnotherMakeUniqueName", Lua_PathYetAnotherMakeUniqueName},
-    {"Lua_GetFullPathName", Lua_GetFullPathName},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

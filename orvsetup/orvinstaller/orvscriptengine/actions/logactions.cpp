@@ -5,7 +5,6 @@
 #include "utility/trace.h"
 
 namespace orv {
-namespace {
 
 // Lua_Logout(text): one trace line with the text; numbers are written as their decimal text.
 int Lua_Logout(lua_State* L) {
@@ -13,12 +12,5 @@ int Lua_Logout(lua_State* L) {
     TraceLine(L"%ls", text.c_str());
     return 0;
 }
-
-}  // namespace
-
-const luaL_Reg kLogActions[] = {
-    {"Lua_Logout", Lua_Logout},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

@@ -22,6 +22,8 @@ int EndTarget(lua_State* L) {
     return 1;
 }
 
+}  // namespace
+
 // Lua_TaskKill(process [, windowClass [, message, wParam, lParam]]) -> boolean: a message to the window
 // of that class first (the close command unless one is given), then the process is ended.
 int Lua_TaskKill(lua_State* L) {
@@ -59,15 +61,5 @@ int Lua_GetImagePathByPid(lua_State* L) {
     PushText(L, path);
     return 1;
 }
-
-}  // namespace
-
-const luaL_Reg kProcessActions[] = {
-    {"Lua_TaskKill", Lua_TaskKill},
-    {"Lua_GetProcessId", Lua_GetProcessId},
-    {"Lua_GetImagePathByPid", Lua_GetImagePathByPid},
-    {"Lua_KillAllTaskByName", Lua_KillAllTaskByName},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

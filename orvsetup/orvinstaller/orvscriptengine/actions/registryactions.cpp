@@ -37,6 +37,8 @@ LONG OpenKey(const std::wstring& root, const std::wstring& subkey, REGSAM access
     return ::RegOpenKeyExW(predefined, subkey.c_str(), 0, access, key.Put());
 }
 
+}  // namespace
+
 // Lua_RegQuery(root, subkey, valueName) -> text, integer or nil. Reading needs read access only, so a
 // standard user can read what the machine-wide install wrote.
 int Lua_RegQuery(lua_State* L) {
@@ -72,6 +74,8 @@ int Lua_RegQuery(lua_State* L) {
     return 1;
 }
 
+namespace {
+
 // REG_BINARY data: hexadecimal text, two digits a byte; a pair that does not parse repeats the byte before.
 std::vector<BYTE> ParseBinary(const std::wstring& text) {
     std::vector<BYTE> bytes((text.size() + 1) / 2);
@@ -82,6 +86,8 @@ std::vector<BYTE> ParseBinary(const std::wstring& text) {
     }
     return bytes;
 }
+
+}  // namespace
 
 // Lua_RegAdd(root, subkey, valueName, typeName, data, overwrite) -> boolean: false when the root name is
 // unknown, the key cannot be created, the type name is not one of the four or the write fails; true
@@ -199,15 +205,5 @@ int Lua_RegVarByCSIDL(lua_State* L) {
     }
     return PushFlag(L, true);
 }
-
-}  // namespace
-
-const luaL_Reg kRegistryActions[] = {
-    {"Lua_RegQuery", Lua_RegQuery},
-    {"Lua_RegAdd", Lua_RegAdd},
-    {"Lua_RegDel", Lua_RegDel},
-    {"Lua_RegVarByCSIDL", Lua_RegVarByCSIDL},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

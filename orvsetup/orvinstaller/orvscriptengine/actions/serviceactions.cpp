@@ -48,6 +48,8 @@ bool WaitForState(SC_HANDLE service, const std::wstring& name, DWORD wanted) {
     }
 }
 
+}  // namespace
+
 // Lua_SCM(serviceName, action) -> boolean; action "start" or "stop" (any case). A service that does not
 // exist counts as done.
 int Lua_SCM(lua_State* L) {
@@ -87,12 +89,5 @@ int Lua_SCM(lua_State* L) {
     }
     return PushFlag(L, UnknownError(::GetLastError()));
 }
-
-}  // namespace
-
-const luaL_Reg kServiceActions[] = {
-    {"Lua_SCM", Lua_SCM},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

@@ -142,6 +142,8 @@ bool PrepareLink(lua_State* L, const std::wstring& target, ComRef<IPersistFile>&
     return true;
 }
 
+}  // namespace
+
 // Lua_CreateShortcut(target, linkPath [, arguments, description]) -> boolean.
 int Lua_CreateShortcut(lua_State* L) {
     ComInit com;
@@ -313,21 +315,5 @@ int Lua_GetCommandLineArgv(lua_State* L) {
     }
     return 1;
 }
-
-}  // namespace
-
-const luaL_Reg kShellActions[] = {
-    {"Lua_RegSvr32", Lua_RegSvr32},
-    {"Lua_RegistDll", Lua_RegistDll},
-    {"Lua_CreateShortcut", Lua_CreateShortcut},
-    {"Lua_Exec", Lua_Exec},
-    {"Lua_ExplorerExec", Lua_ExplorerExec},
-    {"Lua_MsgBox", Lua_MsgBox},
-    {"Lua_GetModuleFileName", Lua_GetModuleFileName},
-    {"Lua_GetCommandLineArgv", Lua_GetCommandLineArgv},
-    {"Lua_ExpandEnv", Lua_ExpandEnv},
-    {"Lua_ShellExec", Lua_ShellExec},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv

@@ -12,7 +12,6 @@
 #include "utility/orvprocesstoolhelp.h"
 
 namespace orv {
-namespace {
 
 // Lua_EnablePrivilege(privilegeName, enable) -> boolean; the last two arguments count (fewer: the first two).
 int Lua_EnablePrivilege(lua_State* L) {
@@ -74,16 +73,5 @@ int Lua_GetDriverInstallPath(lua_State* L) {
     PushText(L, result);
     return 1;
 }
-
-}  // namespace
-
-const luaL_Reg kSystemActions[] = {
-    {"Lua_EnablePrivilege", Lua_EnablePrivilege},
-    {"Lua_ExitWindows", Lua_ExitWindows},
-    {"Lua_IsWow64", Lua_IsWow64},
-    {"Lua_GetOSVersion", Lua_GetOSVersion},
-    {"Lua_GetDriverInstallPath", Lua_GetDriverInstallPath},
-    {nullptr, nullptr},
-};
 
 }  // namespace orv
