@@ -12,8 +12,8 @@ namespace ORVUE {
 // How far reading the layout resource came. Nothing is traced here: each caller reports in its own way.
 struct LayoutLoad {
     orv::ResourceStatus status = orv::ResourceStatus::kNotLoaded;
-    DWORD error = 0;                 // the failed resource call's last error
-    pugi::xml_parse_result parsed;   // what parsing said, once the resource was loaded
+    DWORD error = 0;                // the failed resource call's last error
+    pugi::xml_parse_result parsed;  // what parsing said, once the resource was loaded
     bool Ok() const { return status == orv::ResourceStatus::kLoaded && parsed; }
 };
 
