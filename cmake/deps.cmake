@@ -80,6 +80,14 @@ target_include_directories(orv_lua SYSTEM PUBLIC "${_orv_lua_dir}")
 # lauxlib.h as the library was built with.
 target_compile_definitions(orv_lua PUBLIC LUA_COMPAT_ALL)
 target_compile_options(orv_lua PRIVATE -w)
+# The script state is shared by the dialogs' thread and the install worker. Lua's lock hooks (lua_lock,
+# lua_unlock, luai_userstateclose in llimits.h) are bound to the engine's one recursive lock: luauser.h,
+# forced into every Lua source file, defines them, and the lock itself is compiled into Lua's library so
+# that every program linking Lua has it.
+set(_orv_lua_user_dir "${CMAKE_SOURCE_DIR}/orvsetup/orvinstaller/orvscriptengine")
+target_sources(orv_lua PRIVATE "${_orv_lua_user_dir}/lualock.cpp")
+target_compile_options(orv_lua PRIVATE -include "${_orv_lua_user_dir}/luauser.h")
+target_include_directories(orv_lua PRIVATE "${CMAKE_SOURCE_DIR}/orvsetup/orvinstaller")
 
 # ---------------------------------------------------------------- pugixml
 add_library(orv_pugixml STATIC "${_orv_pugi_dir}/pugixml.cpp")

@@ -1,6 +1,7 @@
 // The shared dialog window: creation, the window image, its messages handed to the object host, actions.
 #include "dialoghost.h"
 
+#include "appinstance.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "ui/layoutvalues.h"
 #include "ui/uierror.h"
@@ -24,6 +25,14 @@ constexpr UINT kSystemCaretTimer = 0x118;
 
 }  // namespace
 
+void RegisterDialogClass(HINSTANCE instance) {
+    WNDCLASSW cls = {};
+    if (!::GetClassInfoW(instance, L"#32770", &cls)) return;
+    cls.hInstance = instance;
+    cls.lpszClassName = kDialogClassName;
+    ::RegisterClassW(&cls);  // already registered, or refused: the dialogs will report it
+}
+
 DialogHost::DialogHost(pugi::xml_node node, lua_State* L) : node_(node), L_(L) {}
 
 DialogHost::~DialogHost() {
@@ -33,6 +42,7 @@ DialogHost::~DialogHost() {
 }
 
 bool DialogHost::Create(HINSTANCE instance) {
+    RegisterDialogClass(instance);
     HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(kDialogTemplate), nullptr, DialogProc,
                                        reinterpret_cast<LPARAM>(this));
     if (!window) return false;

@@ -23,6 +23,10 @@ constexpr UINT_PTR kRepaintTimer = 11023;
 constexpr UINT kRepaintPeriodMs = 66;
 constexpr UINT ORVUM_INSTALLFINISHED = 0x2B18;
 
+// Registers the dialog window class, a copy of the system dialog class under our own name, as
+// DialogHost::Create does before its first window; registering it again changes nothing.
+void RegisterDialogClass(HINSTANCE instance);
+
 class DialogHost : public MessageFilter, protected ORVUE::ObjectHostRules {
 public:
     // `node` is the dialog's <Dlg> element; it must outlive the dialog.

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "dialogsequence.h"
-#include "gdiplussession.h"
+#include "ui/gdiplussession.h"
+#include "ui/layoutdocument.h"
 #include "ui/layoutvalues.h"
-#include "utility/resourcedata.h"
 #include "utility/scopeguard.h"
 
 namespace orv {
@@ -32,10 +32,8 @@ void Collect(pugi::xml_node node, ImageKeys& keys) {
 }
 
 bool ReadImageKeys(HINSTANCE instance, const wchar_t* dialog, ImageKeys& keys) {
-    const ResourceBytes layout = LoadResourceBytes(instance, L"XML", L"LAYOUT.XML");
-    if (layout.status != ResourceStatus::kLoaded) return false;
     pugi::xml_document document;
-    if (!document.load_buffer(layout.data, layout.size, pugi::parse_default, pugi::encoding_utf16_le)) return false;
+    if (!ORVUE::LoadLayoutResource(instance, document).Ok()) return false;
     const pugi::xml_node node = FindDialogNode(document, dialog);
     if (!node) return false;
     Collect(node, keys);
@@ -67,7 +65,7 @@ DWORD WINAPI DialogWarmUp::ThreadMain(void* self) {
 }
 
 void DialogWarmUp::Run() {
-    if (!EnsureGdiplus()) return;
+    if (!ORVUE::EnsureGdiplus()) return;
     ImageKeys keys;
     if (Stopping() || !ReadImageKeys(instance_, dialog_.c_str(), keys)) return;
     images_.Plan(keys);

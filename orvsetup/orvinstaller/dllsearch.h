@@ -11,9 +11,4 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // without it (Windows 7 without its update) only the current folder is dropped from the search.
 void RestrictDllSearch(SetDefaultDllDirectoriesFn setDefault);
 
-// Loads a DLL by its full path in the system folder (its own imports are looked up from there too).
-// A DLL that the program's manifest redirects to the side-by-side store (the common controls) is
-// loaded by name: the loader takes it from the store before it searches anywhere else. Null on failure.
-HMODULE LoadSystemLibrary(const char* name);
-
 }  // namespace orv

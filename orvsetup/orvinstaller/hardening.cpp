@@ -7,6 +7,7 @@
 
 #include "dllsearch.h"
 #include "utility/processfolders.h"
+#include "utility/systemlibrary.h"
 
 namespace {
 

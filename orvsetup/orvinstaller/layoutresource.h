@@ -7,10 +7,7 @@
 
 namespace orv {
 
-// Registers the dialog window class: a copy of the system dialog class under our own name.
-void RegisterDialogClass(HINSTANCE instance);
-
-// Loads resource XML/LAYOUT.XML (UTF-16LE) into `document`, registering the dialog class on the way.
+// Loads resource XML/LAYOUT.XML (UTF-16LE) into `document`.
 // False, with its trace lines written, when the resource is missing, empty or does not parse.
 bool LoadLayoutDocument(HINSTANCE instance, pugi::xml_document& document);
 

@@ -6,12 +6,12 @@
 #include "appinstance.h"
 #include "dialogsequence.h"
 #include "dialogwarmup.h"
-#include "gdiplussession.h"
 #include "layoutresource.h"
 #include "messageloop.h"
 #include "payloadcheck.h"
 #include "orvscriptengine/orvscriptengine.h"
 #include "orvscriptengine/scriptglobals.h"
+#include "ui/gdiplussession.h"
 #include "utility/trace.h"
 
 #include <exception>
@@ -72,7 +72,7 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     if (needsLayout) {
         // Only a run that shows a window pays for the drawing libraries; a silent one stays small. The
         // common controls start once the first window is on screen (no control of theirs is in it).
-        EnsureGdiplus();
+        ORVUE::EnsureGdiplus();
         if (mode.silent) TraceLine(L"SSInstall ~!\r\n");
         if (mode.showFinish) TraceLine(L"Completewindow ~!");
         if (!LoadLayoutDocument(instance, layout)) return kExitStopped;

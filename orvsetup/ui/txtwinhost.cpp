@@ -7,6 +7,7 @@
 #include "ui/orvbaseuiobject.h"
 #include "ui/textboxuiobject.h"
 #include "utility/scopeguard.h"
+#include "utility/systemlibrary.h"
 #include "utility/trace.h"
 
 #define ORV_TRACE_SOURCE L"txtwinhost.cpp"
@@ -86,14 +87,7 @@ bool CTxtWinHost::Start(const CREATESTRUCTW& create) {
 
 // The text services from the system folder's rich-edit library, never from the search path.
 bool CTxtWinHost::LoadTextServices() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        ORV_FAILURE_TRAILER(L"CTxtWinHost: GetSystemDirectoryW failed\r\n", ::GetLastError());
-        return false;
-    }
-    const std::wstring path = std::wstring(folder, length) + L"\\" + g_libraryName;
-    module_.Reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    module_.Reset(orv::LoadSystemLibrary(g_libraryName));
     if (!module_) {
         ORV_FAILURE_TRAILER(L"CTxtWinHost: the text services' library could not be loaded\r\n", ::GetLastError());
         return false;

@@ -12,6 +12,7 @@
 #include "fsutil.h"
 #include "sampleproduct.h"
 #include "windowprobe.h"
+#include "ui/gdiplussession.h"
 #include "utility/orvprocesstoolhelp.h"
 #include "utility/uniquehandle.h"
 
@@ -78,20 +79,12 @@ void PressKey(WORD key, bool withControl = false) {
 
 // The skin image's colour (0x00RRGGBB) at a point, read from the sample product's own PNG file.
 COLORREF SkinColour(int image, POINT at) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return CLR_INVALID;
-    COLORREF colour = CLR_INVALID;
-    {
-        const std::wstring path = ExeDirectory() + L"\\" ORV_SAMPLE_SKIN L"\\" + std::to_wstring(image) + L".png";
-        Gdiplus::Bitmap bitmap(path.c_str());
-        Gdiplus::Color pixel;
-        if (bitmap.GetLastStatus() == Gdiplus::Ok && bitmap.GetPixel(at.x, at.y, &pixel) == Gdiplus::Ok) {
-            colour = pixel.GetValue() & 0xFFFFFF;
-        }
-    }
-    Gdiplus::GdiplusShutdown(token);
-    return colour;
+    if (!ORVUE::EnsureGdiplus()) return CLR_INVALID;
+    const std::wstring path = ExeDirectory() + L"\\" ORV_SAMPLE_SKIN L"\\" + std::to_wstring(image) + L".png";
+    Gdiplus::Bitmap bitmap(path.c_str());
+    Gdiplus::Color pixel;
+    if (bitmap.GetLastStatus() != Gdiplus::Ok || bitmap.GetPixel(at.x, at.y, &pixel) != Gdiplus::Ok) return CLR_INVALID;
+    return pixel.GetValue() & 0xFFFFFF;
 }
 
 bool NearColour(COLORREF a, COLORREF b) {

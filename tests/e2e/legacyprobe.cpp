@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "dllsearch.h"
+#include "utility/systemlibrary.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     orv::RestrictDllSearch(nullptr);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "ui/imageobject.h"
+#include "ui/layoutdocument.h"
 #include "ui/uiobjectfactory.h"
 #include "uitest.h"
-#include "utility/resourcedata.h"
 
 namespace orvtest {
 namespace {
@@ -113,12 +113,10 @@ TEST(ShippedSkin, ImagesHaveTheirSizesFramesAndShape) {
 }
 
 TEST(ShippedSkin, LayoutBuildsEveryDialogFromCarriedImages) {
-    const orv::ResourceBytes bytes = orv::LoadResourceBytes(::GetModuleHandleW(nullptr), L"XML", L"LAYOUT.XML");
-    ASSERT_EQ(bytes.status, orv::ResourceStatus::kLoaded);
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(bytes.data, bytes.size, pugi::parse_default, pugi::encoding_utf16_le);
-    ASSERT_TRUE(parsed) << parsed.description();
+    const ORVUE::LayoutLoad load = ORVUE::LoadLayoutResource(::GetModuleHandleW(nullptr), document);
+    ASSERT_EQ(load.status, orv::ResourceStatus::kLoaded);
+    ASSERT_TRUE(load.parsed) << load.parsed.description();
     pugi::xml_node root = document.document_element();
     EXPECT_STREQ(root.name(), L"ORVCalendar");
 

@@ -5,19 +5,14 @@
 
 #include <cstdlib>
 
+#include "ui/gdiplussession.h"
+
 namespace orvtest {
 namespace {
 
 class GdiplusEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
+    void SetUp() override { ASSERT_TRUE(ORVUE::EnsureGdiplus()); }
 };
 
 const ::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);

@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include "appinstance.h"
+#include "dialoghost.h"
 #include "layoutresource.h"
 #include "tracecapture.h"
 
 namespace {
 
-TEST(Layout, ParsesTheUtf16DocumentAndRegistersTheDialogClass) {
+TEST(Layout, ParsesTheUtf16Document) {
     pugi::xml_document document;
     TraceCapture capture;
     ASSERT_TRUE(orv::LoadLayoutDocument(::GetModuleHandleW(nullptr), document));
@@ -17,7 +18,10 @@ TEST(Layout, ParsesTheUtf16DocumentAndRegistersTheDialogClass) {
     ASSERT_TRUE(dlg);
     EXPECT_EQ(dlg.attribute(L"width").as_int(), 600);
     EXPECT_STREQ(dlg.child(L"Container").child(L"Label").child_value(), L"安装 $global_product_name$");
+}
 
+TEST(Layout, DialogClassIsTheSystemDialogClassUnderOurName) {
+    orv::RegisterDialogClass(::GetModuleHandleW(nullptr));
     WNDCLASSW cls;
     ASSERT_TRUE(::GetClassInfoW(::GetModuleHandleW(nullptr), orv::kDialogClassName, &cls));
     WNDCLASSW dialog;

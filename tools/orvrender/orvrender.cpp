@@ -19,28 +19,13 @@
 
 #include "ui/carouseluiobject.h"
 #include "ui/containeruiobject.h"
+#include "ui/gdiplussession.h"
+#include "ui/layoutdocument.h"
 #include "ui/paintsurface.h"
 #include "ui/uierror.h"
 #include "ui/uiobjectfactory.h"
-#include "utility/resourcedata.h"
 
 namespace {
-
-class GdiplusScope {
-public:
-    GdiplusScope() {
-        Gdiplus::GdiplusStartupInput input;
-        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
-    }
-    ~GdiplusScope() {
-        if (ok_) Gdiplus::GdiplusShutdown(token_);
-    }
-    bool Ok() const { return ok_; }
-
-private:
-    ULONG_PTR token_ = 0;
-    bool ok_ = false;
-};
 
 // A hidden window that owns a tree while it is painted.
 class OwnerWindow {
@@ -57,12 +42,6 @@ public:
 private:
     HWND hwnd_ = nullptr;
 };
-
-bool LoadLayout(pugi::xml_document& document) {
-    const orv::ResourceBytes bytes = orv::LoadResourceBytes(::GetModuleHandleW(nullptr), L"XML", L"LAYOUT.XML");
-    if (bytes.status != orv::ResourceStatus::kLoaded) return false;
-    return document.load_buffer(bytes.data, bytes.size, pugi::parse_default, pugi::encoding_utf16_le);
-}
 
 int Size(pugi::xml_node dialog, const wchar_t* name, int fallback) {
     const pugi::xml_attribute attribute = dialog.attribute(name);
@@ -162,9 +141,8 @@ int Bench(const pugi::xml_document& layout, const wchar_t* name, int frames, boo
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    GdiplusScope gdiplus;
     pugi::xml_document layout;
-    if (!gdiplus.Ok() || !LoadLayout(layout)) {
+    if (!ORVUE::EnsureGdiplus() || !ORVUE::LoadLayoutResource(::GetModuleHandleW(nullptr), layout).Ok()) {
         std::fwprintf(stderr, L"GDI+ or the layout is not available\n");
         return 2;
     }

@@ -1,5 +1,6 @@
 // The script state's lock: a recursive critical section, made on first use.
 #include "orvscriptengine/lualock.h"
+#include "orvscriptengine/luauser.h"
 
 #include <windows.h>
 

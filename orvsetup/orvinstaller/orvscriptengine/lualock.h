@@ -1,17 +1,7 @@
 // One lock for the whole script state: Lua takes it in every API function and gives it up around every
-// native function, so a second thread gets in while an action runs. Included into Lua's own sources.
+// native function, so a second thread gets in while an action runs. Lua's sources reach it through
+// luauser.h.
 #pragma once
-
-struct lua_State;
-
-void orv_lua_lock(lua_State* L);
-void orv_lua_unlock(lua_State* L);
-
-#define lua_lock(L) orv_lua_lock(L)
-#define lua_unlock(L) orv_lua_unlock(L)
-// Closing a state takes the lock and never gives it back (the lock is meant to die with the state);
-// ours outlives every state, so a close gives it back before it frees the state.
-#define luai_userstateclose(L) orv_lua_unlock(L)
 
 namespace orv {
 

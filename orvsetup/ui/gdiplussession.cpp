@@ -1,12 +1,12 @@
 // The process's GDI+ session: started by the first window that needs it, shut down at exit.
-#include "gdiplussession.h"
+#include "ui/gdiplussession.h"
 
 #include <windows.h>
 #include <gdiplus.h>
 
 #include "utility/lockguard.h"
 
-namespace orv {
+namespace ORVUE {
 namespace {
 
 class GdiplusSession {
@@ -20,7 +20,7 @@ public:
 
     // Any thread may start it: the start-up warm-up does so while the main thread runs the first hooks.
     bool Start() {
-        ExclusiveGuard guard(lock_);
+        orv::ExclusiveGuard guard(lock_);
         if (!token_) {
             Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
             if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
@@ -39,4 +39,4 @@ GdiplusSession g_gdiplus;
 
 bool EnsureGdiplus() { return g_gdiplus.Start(); }
 
-}  // namespace orv
+}  // namespace ORVUE
