@@ -101,6 +101,9 @@ struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
 struct MemoryDcTraits : NullInvalid<HDC> {  // CreateCompatibleDC's
     static void Close(Type h) { ::DeleteDC(h); }
 };
+struct MappedViewTraits : NullInvalid<void*> {  // MapViewOfFile's
+    static void Close(Type h) { ::UnmapViewOfFile(h); }
+};
 struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
     static void Close(Type h) { ::FreeResource(h); }
 };
@@ -116,6 +119,7 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+using UniqueMappedView = UniqueResource<MappedViewTraits>;
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
 inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
