@@ -1,0 +1,13 @@
+// Fails a test that ends holding more kernel handles, or more GDI and USER objects in the engine's
+// owners, than it started with.
+#pragma once
+
+namespace orv {
+namespace test {
+
+// Installs the check for every test of this program. A program that links orv_resourcecheck has it
+// installed before main.
+bool InstallResourceCheck();
+
+}  // namespace test
+}  // namespace orv
