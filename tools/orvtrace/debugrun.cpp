@@ -343,9 +343,9 @@ std::wstring DebugRun::StartErrorText() const {
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, startError_, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    const ::orv::UniqueLocalMemory ownBuf(buf);
     std::wstring text;
     if (n && buf) text.assign(buf, n);
-    if (buf) ::LocalFree(buf);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     if (text.empty()) text = L"error " + std::to_wstring(startError_);
     return text;
