@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "debugrun.h"
+#include "handletable.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {
@@ -106,15 +107,18 @@ namespace {
 
 // Starts a program of /bin with a command line of its own (Wine starts Unix programs; it splits the command
 // line at spaces and keeps quotes as they are, so paths with spaces cannot be passed). Its handle cannot be
-// waited for: callers look for its effect.
+// waited for: callers look for its effect. Wine 8 gives no process handle for it and leaves a handle of its
+// own on the program's file open; that one is closed here.
 bool RunUnixProgram(const char* program, std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     const std::string path = std::string("Z:\\bin\\") + program;
+    const std::set<USHORT> before = KernelHandles();
     if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
+    if (!process.hProcess) CloseNewFileHandlesOf(before, std::wstring(program, program + std::strlen(program)));
     const UniqueHandle thread(process.hThread);
     const UniqueHandle started(process.hProcess);
     return true;

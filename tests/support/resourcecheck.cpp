@@ -1,97 +1,73 @@
 // Counts the process's kernel handles in the system's handle table (Wine's GetProcessHandleCount and
 // GetGuiResources answer nothing) and the GDI and USER objects the engine's owners hold.
+#include <winsock2.h>
+
 #include "resourcecheck.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
-#include <vector>
 
+#include "handletable.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {
 namespace test {
 namespace {
 
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr ULONG kObjectTypeInformation = 2;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-
-struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
-    USHORT processId;
-    USHORT creatorBackTraceIndex;
-    UCHAR objectTypeIndex;
-    UCHAR handleAttributes;
-    USHORT handleValue;
-    PVOID object;
-    ULONG grantedAccess;
-};
-struct HandleTable {  // SYSTEM_HANDLE_INFORMATION
-    ULONG count;
-    HandleEntry entries[1];
-};
-struct CountedText {  // UNICODE_STRING, the start of OBJECT_TYPE_INFORMATION
-    USHORT length;
-    USHORT maximumLength;
-    PWSTR buffer;
-};
-
-using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
-
-template <typename F>
-F NtFunction(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
-}
-
-// The process's kernel handle values; empty when the table cannot be read.
-std::set<USHORT> KernelHandles() {
-    static const QuerySystem query = NtFunction<QuerySystem>("NtQuerySystemInformation");
-    std::set<USHORT> handles;
-    if (!query) return handles;
-    std::vector<unsigned char> buffer(1 << 16);
-    LONG status;
-    ULONG needed = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           kInfoLengthMismatch)
-        buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
-    if (status < 0) return handles;
-    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-    const USHORT self = static_cast<USHORT>(::GetCurrentProcessId());
-    for (ULONG i = 0; i < table->count; ++i)
-        if (table->entries[i].processId == self) handles.insert(table->entries[i].handleValue);
-    return handles;
-}
-
-// "Event", "File", ... for a handle of this process, as far as the system tells it.
-std::wstring TypeOf(USHORT value) {
-    static const QueryObject query = NtFunction<QueryObject>("NtQueryObject");
-    alignas(8) unsigned char buffer[1024] = {};
-    if (!query || query(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value)), kObjectTypeInformation, buffer,
-                        sizeof(buffer), nullptr) < 0)
-        return L"?";
-    const auto* name = reinterpret_cast<const CountedText*>(buffer);
-    return name->buffer ? std::wstring(name->buffer, name->length / sizeof(wchar_t)) : L"?";
-}
-
 std::string Describe(const std::set<USHORT>& before, const std::set<USHORT>& after) {
     std::string text;
     for (USHORT value : after) {
         if (before.count(value)) continue;
-        char line[160];
-        std::snprintf(line, sizeof(line), " 0x%x (%ls)", value, TypeOf(value).c_str());
+        char line[600];
+        std::snprintf(line, sizeof(line), " 0x%x (%ls %ls)", value, ObjectText(value, kObjectTypeInformation).c_str(),
+                      ObjectText(value, kObjectNameInformation).c_str());
         text += line;
     }
     return text;
 }
 
+void (*g_programWarmUp)() = nullptr;
+
+// Makes the handles Wine opens once per process on first use and keeps: user32's system parameters and
+// display, the classes root, the profile mapping, the debug-string mutex, the thread's socket event.
+void WarmUpSystem() {
+    ::GetSystemMetrics(SM_CXSCREEN);
+    ::GetSysColor(COLOR_WINDOW);
+    int mouse[3] = {};
+    ::SystemParametersInfoW(SPI_GETMOUSE, 0, mouse, 0);
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    { const WindowDc screen(nullptr); }
+    UniqueHKey classes;
+    ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"*", 0, KEY_READ, classes.Put());
+    ::GetProfileIntW(L"windows", L"orvwarmup", 0);
+    ::OutputDebugStringA("handle check: warm-up\n");
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
+    const SOCKET udp = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (udp != INVALID_SOCKET) {
+        sockaddr_in nobody = {};
+        nobody.sin_family = AF_INET;
+        nobody.sin_port = htons(9);  // discard
+        nobody.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&nobody), sizeof(nobody));
+        ::closesocket(udp);
+    }
+    ::WSACleanup();
+}
+
 class ResourceCheck : public ::testing::EmptyTestEventListener {
 public:
+    void OnTestProgramStart(const ::testing::UnitTest&) override {
+        WarmUpSystem();
+        if (g_programWarmUp) g_programWarmUp();
+    }
     void OnTestStart(const ::testing::TestInfo&) override {
         handles_ = KernelHandles();
         gdi_ = OwnedObjects::Held(OwnedObjects::kGdi);
@@ -115,12 +91,12 @@ private:
 
 }  // namespace
 
+void SetResourceCheckWarmUp(void (*warmUp)()) { g_programWarmUp = warmUp; }
+
 bool InstallResourceCheck() {
-    // Ahead of the result printer, so that a test the check fails is printed as failed.
-    ::testing::TestEventListeners& listeners = ::testing::UnitTest::GetInstance()->listeners();
-    ::testing::TestEventListener* printer = listeners.Release(listeners.default_result_printer());
-    listeners.Append(new ResourceCheck);
-    if (printer) listeners.Append(printer);
+    // After the result printer: listeners hear of a test's end in reverse order, so the check comes first
+    // and a test it fails is printed as failed.
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ResourceCheck);
     return true;
 }
 
