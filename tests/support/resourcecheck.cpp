@@ -33,9 +33,17 @@ std::string Describe(const std::set<USHORT>& before, const std::set<USHORT>& aft
 
 void (*g_programWarmUp)() = nullptr;
 
-// Makes the handles Wine opens once per process on first use and keeps: user32's system parameters and
-// display, the classes root, the profile mapping, the debug-string mutex, the thread's socket event.
+// MinGW's runtime emulates thread-local variables and makes the lock of that emulation, a semaphore, on
+// the first use of any of them in the process.
+thread_local volatile int t_emulatedLocal = 0;
+
+// Makes the handles Wine and the runtime open once per process on first use and keep: user32's system
+// parameters and display, the classes root, the profile mapping, the debug-string mutexes, the thread's
+// socket event, the thread-local emulation's lock, and gtest's own: the handle of the main thread that its
+// thread-local registry (SCOPED_TRACE's stack) watches.
 void WarmUpSystem() {
+    t_emulatedLocal = t_emulatedLocal + 1;
+    { SCOPED_TRACE("warm-up"); }
     ::GetSystemMetrics(SM_CXSCREEN);
     ::GetSysColor(COLOR_WINDOW);
     int mouse[3] = {};
@@ -48,6 +56,7 @@ void WarmUpSystem() {
     ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"*", 0, KEY_READ, classes.Put());
     ::GetProfileIntW(L"windows", L"orvwarmup", 0);
     ::OutputDebugStringA("handle check: warm-up\n");
+    ::OutputDebugStringW(L"handle check: warm-up\n");
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
     const SOCKET udp = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -64,7 +73,10 @@ void WarmUpSystem() {
 
 class ResourceCheck : public ::testing::EmptyTestEventListener {
 public:
-    void OnTestProgramStart(const ::testing::UnitTest&) override {
+    // After the global environments (the UI tests' GDI+) are set up, before the first test.
+    void OnEnvironmentsSetUpEnd(const ::testing::UnitTest&) override {
+        if (warm_) return;
+        warm_ = true;
         WarmUpSystem();
         if (g_programWarmUp) g_programWarmUp();
     }
@@ -84,6 +96,7 @@ public:
     }
 
 private:
+    bool warm_ = false;
     std::set<USHORT> handles_;
     long gdi_ = 0;
     long user_ = 0;
