@@ -193,6 +193,11 @@ void DebugRun::RunThread() {
 }
 
 void DebugRun::DebugLoop() {
+    // Windows closes the process and thread handles that debug events bring when the debugger continues
+    // from their exit events; Wine 8 leaves them open in the debugger, so under Wine they are kept here
+    // and closed when the loop ends.
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    std::vector<UniqueHandle> leftOpenByWine;
     for (;;) {
         DEBUG_EVENT ev{};
         if (!::WaitForDebugEvent(&ev, kPollMs)) {
@@ -212,6 +217,13 @@ void DebugRun::DebugLoop() {
             // hProcess and hThread belong to the system; the image file handle is ours to close.
             UniqueHandle(ev.u.CreateProcessInfo.hFile).Reset();
             debuggees_[ev.dwProcessId] = ev.u.CreateProcessInfo.hProcess;
+            if (wine) {
+                leftOpenByWine.emplace_back(ev.u.CreateProcessInfo.hProcess);
+                leftOpenByWine.emplace_back(ev.u.CreateProcessInfo.hThread);
+            }
+            break;
+        case CREATE_THREAD_DEBUG_EVENT:
+            if (wine) leftOpenByWine.emplace_back(ev.u.CreateThread.hThread);
             break;
         case LOAD_DLL_DEBUG_EVENT:
             UniqueHandle(ev.u.LoadDll.hFile).Reset();
