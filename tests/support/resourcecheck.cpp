@@ -39,11 +39,16 @@ thread_local volatile int t_emulatedLocal = 0;
 
 // Makes the handles Wine and the runtime open once per process on first use and keep: user32's system
 // parameters and display, the classes root, the profile mapping, the debug-string mutexes, the thread's
-// socket event, the thread-local emulation's lock, and gtest's own: the handle of the main thread that its
+// socket event, COM's classes root, the thread-local emulation's lock, and gtest's own: the handle of the main thread that its
 // thread-local registry (SCOPED_TRACE's stack) watches.
 void WarmUpSystem() {
     t_emulatedLocal = t_emulatedLocal + 1;
     { SCOPED_TRACE("warm-up"); }
+    {
+        const ComInit com;  // COM's own classes root, which it keeps
+        CLSID clsid;
+        ::CLSIDFromProgID(L"Shell.Application", &clsid);
+    }
     ::GetSystemMetrics(SM_CXSCREEN);
     ::GetSysColor(COLOR_WINDOW);
     int mouse[3] = {};
