@@ -36,14 +36,10 @@ ORVInstallDlg::~ORVInstallDlg() {
         workerGone = workerEnd_->ended &&
                      ::WaitForSingleObject(workerThread_.Get(), kWorkerEndWaitMs) == WAIT_OBJECT_0;
     }
-    if (workerRef_ != LUA_NOREF) {
-        if (workerGone) {
-            luaL_unref(State(), LUA_REGISTRYINDEX, workerRef_);
-        } else {
-            TraceLine(L"the install worker still runs: its Lua thread stays referenced\r\n");
-        }
+    if (!workerRef_.Empty() && !workerGone) {
+        TraceLine(L"the install worker still runs: its Lua thread stays referenced\r\n");
+        workerRef_.Keep();
     }
-    if (positionKeyRef_ != LUA_NOREF) luaL_unref(State(), LUA_REGISTRYINDEX, positionKeyRef_);
 }
 
 UINT ORVInstallDlg::TickPeriod(unsigned long long bytes) {
@@ -73,7 +69,7 @@ void ORVInstallDlg::InitDialog() {
     if (State()) {
         SetGlobalNumber(State(), "global_install_progress_elapse", period);
         lua_pushstring(State(), "global_install_progress_pos");
-        positionKeyRef_ = luaL_ref(State(), LUA_REGISTRYINDEX);
+        positionKeyRef_ = LuaRef(State());
     }
     if (!StartWorker()) {
         // Nothing would ever report the end of the installation: close instead of waiting for ever.
@@ -88,7 +84,7 @@ void ORVInstallDlg::InitDialog() {
 bool ORVInstallDlg::StartWorker() {
     if (!State()) return false;
     worker_ = lua_newthread(State());
-    workerRef_ = luaL_ref(State(), LUA_REGISTRYINDEX);  // keeps the thread from the collector
+    workerRef_ = LuaRef(State());  // keeps the thread from the collector
     workerEnd_ = std::make_shared<WorkerEnd>();
     auto start = std::make_unique<WorkerStart>(WorkerStart{Window(), worker_, workerEnd_});
     workerThread_.Reset(::CreateThread(nullptr, 0, InstallWorker, start.get(), 0, nullptr));
@@ -147,9 +143,9 @@ void ORVInstallDlg::Tick() {
     // The worker may be inside the script: write only when the state is free, never wait for it. No script
     // code may run on this thread: the write is raw (no metamethod) and its key comes from the registry, as
     // pushing a new string could step the collector and so run the script's finalisers here.
-    if (State() && positionKeyRef_ != LUA_NOREF && TryHoldScriptState()) {
+    if (State() && !positionKeyRef_.Empty() && TryHoldScriptState()) {
         lua_rawgeti(State(), LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-        lua_rawgeti(State(), LUA_REGISTRYINDEX, positionKeyRef_);
+        positionKeyRef_.Push();
         lua_pushnumber(State(), bar->GetPos());
         lua_rawset(State(), -3);
         lua_pop(State(), 1);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dialoghost.h"
+#include "orvscriptengine/luaref.h"
 #include "utility/uniquehandle.h"
 
 #include <atomic>
@@ -45,10 +46,10 @@ private:
     ORVUE::IORVBaseUIObject* Carousel() const;
 
     lua_State* worker_ = nullptr;  // the hook's own Lua thread, anchored in the registry until the worker ended
-    int workerRef_ = LUA_NOREF;
+    LuaRef workerRef_;
     std::shared_ptr<WorkerEnd> workerEnd_;  // shared with the worker, which may outlive the dialog
     UniqueHandle workerThread_;
-    int positionKeyRef_ = LUA_NOREF;  // the name global_install_progress_pos, made before the worker starts
+    LuaRef positionKeyRef_;  // the name global_install_progress_pos, made before the worker starts
     bool finished_ = false;
     bool hookFailed_ = false;
     bool closeRequested_ = false;  // a system close while the hook runs waits for its end

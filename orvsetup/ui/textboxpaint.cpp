@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ui/controlsupport.h"
+#include "ui/dibpixels.h"
 #include "ui/textboxuiobject.h"
 #include "ui/txtwinhost.h"
 #include "utility/scopeguard.h"
@@ -34,55 +35,33 @@ orv::UniqueGdiObject ClipRegionOf(Gdiplus::Graphics& graphics) {
     return orv::UniqueGdiObject(::CreateRectRgn(bounds.X, bounds.Y, bounds.GetRight(), bounds.GetBottom()));
 }
 
-// A memory DC over a top-down 32-bit DIB of the text rectangle's size, into which the text services draw
-// in window coordinates.
+// The text rectangle's pixels, into which the text services draw in window coordinates.
 class TextLayer {
 public:
-    TextLayer(HDC like, const RECT& text) : text_(text), dc_(::CreateCompatibleDC(like)) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = Width();
-        info.bmiHeader.biHeight = -Height();
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* raw = nullptr;
-        dib_.Reset(::CreateDIBSection(like, &info, DIB_RGB_COLORS, &raw, nullptr, 0));
-        pixels_ = static_cast<uint32_t*>(raw);
-        if (dc_ && dib_) previous_ = ::SelectObject(dc_, dib_.Get());
-    }
-    ~TextLayer() {
-        if (previous_) ::SelectObject(dc_, previous_);
-        if (dc_) ::DeleteDC(dc_);
-    }
-    TextLayer(const TextLayer&) = delete;
-    TextLayer& operator=(const TextLayer&) = delete;
+    explicit TextLayer(const RECT& text) : text_(text), pixels_(Width(), Height()) {}
 
-    bool Valid() const { return previous_ != nullptr && pixels_ != nullptr; }
-    HDC Dc() const { return dc_; }
+    bool Valid() const { return pixels_.Bits() != nullptr; }
+    HDC Dc() const { return pixels_.Dc(); }
     int Width() const { return text_.right - text_.left; }
     int Height() const { return text_.bottom - text_.top; }
-    uint32_t* Pixels() const { return pixels_; }
+    uint32_t* Pixels() const { return pixels_.Bits(); }
     size_t Count() const { return static_cast<size_t>(Width()) * static_cast<size_t>(Height()); }
-    void Fill(uint32_t pixel) { std::fill(pixels_, pixels_ + Count(), pixel); }
+    void Fill(uint32_t pixel) { std::fill(Pixels(), Pixels() + Count(), pixel); }
 
     void Draw(ITextServices* services) {
         POINT origin;
-        ::SetViewportOrgEx(dc_, -text_.left, -text_.top, &origin);
+        ::SetViewportOrgEx(Dc(), -text_.left, -text_.top, &origin);
         RECTL bounds = {text_.left, text_.top, text_.right, text_.bottom};
         RECT update = text_;
-        services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, dc_, nullptr, &bounds, nullptr, &update, nullptr, 0,
-                         TXTVIEW_ACTIVE);
-        ::SetViewportOrgEx(dc_, origin.x, origin.y, nullptr);
+        services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, Dc(), nullptr, &bounds, nullptr, &update, nullptr,
+                         0, TXTVIEW_ACTIVE);
+        ::SetViewportOrgEx(Dc(), origin.x, origin.y, nullptr);
         ::GdiFlush();
     }
 
 private:
-    RECT text_;
-    HDC dc_;
-    orv::UniqueGdiObject dib_;
-    uint32_t* pixels_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    RECT text_;  // before the pixels, which are made to its size
+    DibPixels pixels_;
 };
 
 bool AnyOpaque(const uint32_t* pixels, size_t count) {
@@ -115,7 +94,7 @@ bool TextBoxUIObjectImpl::DrawTextOverDc(Gdiplus::Graphics& graphics, const RECT
     const auto restoreDc = orv::MakeScopeExit([dc, saved] { ::RestoreDC(dc, saved); });
     ::SelectClipRgn(dc, static_cast<HRGN>(clip.Get()));
 
-    TextLayer layer(dc, text);
+    TextLayer layer(text);
     if (!layer.Valid()) return true;
     ::BitBlt(layer.Dc(), 0, 0, layer.Width(), layer.Height(), dc, text.left, text.top, SRCCOPY);
     ::GdiFlush();
@@ -132,9 +111,7 @@ bool TextBoxUIObjectImpl::DrawTextOverDc(Gdiplus::Graphics& graphics, const RECT
 // from white on black is its coverage, and its colour on black is the premultiplied colour. The result is
 // laid on with GDI+, which keeps the graphics' clip.
 void TextBoxUIObjectImpl::DrawTextAsImage(Gdiplus::Graphics& graphics, const RECT& text) {
-    HDC screen = ::GetDC(nullptr);
-    const auto releaseScreen = orv::MakeScopeExit([screen] { ::ReleaseDC(nullptr, screen); });
-    TextLayer onBlack(screen, text), onWhite(screen, text);
+    TextLayer onBlack(text), onWhite(text);
     if (!onBlack.Valid() || !onWhite.Valid()) return;
     onBlack.Fill(0xFF000000u);
     onBlack.Draw(host_->Services());

@@ -97,10 +97,8 @@ void TextBoxUIObjectImpl::SetFont(const wchar_t* family, int size, BOOL bold) {
     LOGFONTW logFont = {};
     wcsncpy(logFont.lfFaceName, family ? family : L"", LF_FACESIZE - 1);
     int dpi = 96;
-    if (HDC screen = ::GetDC(nullptr)) {
-        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-    }
+    const orv::WindowDc screen(nullptr);
+    if (screen.Get()) dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
     logFont.lfHeight = -::MulDiv(size * 10, dpi, 720);
     logFont.lfWeight = bold ? FW_BOLD : 0;
     logFont.lfCharSet = DEFAULT_CHARSET;
@@ -251,11 +249,8 @@ int TextBoxUIObjectImpl::OnSetCursor(UINT msg, WPARAM wParam, LPARAM lParam, BOO
     if (!Interactive()) return 0;
     const RECT text = host_->TextRect();
     if (!::PtInRect(&text, POINT{x, y})) return 0;
-    HDC dc = ::GetDC(owner_);
-    const auto releaseDc = orv::MakeScopeExit([this, dc] {
-        if (dc) ::ReleaseDC(owner_, dc);
-    });
-    host_->Services()->OnTxSetCursor(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr,
+    const orv::WindowDc dc(owner_);
+    host_->Services()->OnTxSetCursor(DVASPECT_CONTENT, 0, nullptr, nullptr, dc.Get(), nullptr,
                                      host_->Active() ? nullptr : &text, x, y);
     handled = TRUE;
     return 0;

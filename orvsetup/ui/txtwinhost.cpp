@@ -58,10 +58,10 @@ CTxtWinHost::CTxtWinHost(TextBoxUIObjectImpl* box, const CREATESTRUCTW& create)
 CTxtWinHost::~CTxtWinHost() { Shutdown(); }
 
 bool CTxtWinHost::Start(const CREATESTRUCTW& create) {
-    if (HDC screen = ::GetDC(nullptr)) {
-        dpiX_ = ::GetDeviceCaps(screen, LOGPIXELSX);
-        dpiY_ = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
+    const orv::WindowDc screen(nullptr);
+    if (screen.Get()) {
+        dpiX_ = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+        dpiY_ = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
     }
     InitFormats();
     client_ = RECT{create.x, create.y, create.x + create.cx, create.y + create.cy};

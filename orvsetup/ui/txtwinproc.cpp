@@ -101,11 +101,10 @@ LRESULT CTxtWinHost::OnSysColorChange(WPARAM wParam, LPARAM lParam) {
 LRESULT CTxtWinHost::OnSetCursorMessage() {
     POINT point;
     if (!::GetCursorPos(&point) || !::ScreenToClient(owner_, &point)) return FALSE;
-    HDC dc = ::GetDC(owner_);
+    const orv::WindowDc dc(owner_);
     const RECT text = TextRect();
-    services_->OnTxSetCursor(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr, inPlaceActive_ ? nullptr : &text,
-                             point.x, point.y);
-    if (dc) ::ReleaseDC(owner_, dc);
+    services_->OnTxSetCursor(DVASPECT_CONTENT, 0, nullptr, nullptr, dc.Get(), nullptr,
+                             inPlaceActive_ ? nullptr : &text, point.x, point.y);
     return TRUE;
 }
 

@@ -67,11 +67,10 @@ struct Common {
 // even when a later setter throws.
 template <typename T>
 T* NewContainer(const Common& c) {
-    auto* object = new T;
-    std::unique_ptr<T> guard(object);
+    auto object = std::make_unique<T>();
     c.CreateIn(*object, c.resId, c.Type());
     c.Identify(*object);
-    return guard.release();
+    return object.release();
 }
 
 ContainerUIObjectImpl* BuildContainer(ContainerUIObjectImpl& parent, const Common& c) {
@@ -234,22 +233,20 @@ UIObjectFactory& UIObjectFactory::Instance() {
     return factory;
 }
 
-UIObjectFactory::~UIObjectFactory() {
-    for (auto& entry : roots_) delete entry.second;
-    roots_.clear();
-}
+UIObjectFactory::~UIObjectFactory() = default;
 
 IORVBaseUIObject* UIObjectFactory::Root(HWND owner) const {
     const auto found = roots_.find(owner);
-    return found == roots_.end() ? nullptr : found->second;
+    return found == roots_.end() ? nullptr : found->second.get();
 }
 
 IORVBaseUIObject* UIObjectFactory::Build(HWND owner, pugi::xml_node node) {
     if (std::wcscmp(node.name(), L"Container") != 0) return Root(owner);
     Release(owner);
     const Common rootValues(node, owner);
-    auto* root = new ContainerUIObjectImpl;
-    roots_[owner] = root;  // registered before its own Create can throw
+    auto made = std::make_unique<ContainerUIObjectImpl>();
+    ContainerUIObjectImpl* root = made.get();
+    roots_[owner] = std::move(made);  // registered before its own Create can throw
     root->SetBackgroundReplaces(TRUE);
     rootValues.CreateIn(*root, rootValues.resId, rootValues.Type());
     root->SetName(rootValues.name.c_str());
@@ -275,10 +272,9 @@ IORVBaseUIObject* UIObjectFactory::Build(HWND owner, pugi::xml_node node) {
 void UIObjectFactory::Release(HWND owner) {
     const auto found = roots_.find(owner);
     if (found == roots_.end()) return;
-    IORVBaseUIObject* root = found->second;
-    found->second = nullptr;
+    // Out of the map before it is deleted, so that nothing its destruction reaches finds it there.
+    const std::unique_ptr<IORVBaseUIObject> root = std::move(found->second);
     roots_.erase(found);
-    delete root;
 }
 
 }  // namespace ORVUE

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <map>
+#include <memory>
 
 #include "ui/orvbaseuiobject.h"
 
@@ -32,7 +33,7 @@ private:
     UIObjectFactory() = default;
     ~UIObjectFactory();
 
-    std::map<HWND, IORVBaseUIObject*> roots_;
+    std::map<HWND, std::unique_ptr<IORVBaseUIObject>> roots_;
 };
 
 }  // namespace ORVUE

@@ -25,20 +25,9 @@
 #include "uninstalloptions.h"
 #include "uninstallrun.h"
 #include "utility/trace.h"
+#include "utility/uniquehandle.h"
 
 namespace {
-
-// Owns the array CommandLineToArgvW returns.
-struct ArgvHolder {
-    int argc = 0;  // before argv: the call that sets argv fills it in
-    wchar_t** argv = nullptr;
-    ArgvHolder() : argv(::CommandLineToArgvW(::GetCommandLineW(), &argc)) {}
-    ~ArgvHolder() {
-        if (argv) ::LocalFree(argv);
-    }
-    ArgvHolder(const ArgvHolder&) = delete;
-    ArgvHolder& operator=(const ArgvHolder&) = delete;
-};
 
 int RunCopy(const quellby::UninstallOptions& options) {
     const std::wstring self = quellby::OwnProgramPath();
@@ -74,12 +63,14 @@ bool CopyMayRun(quellby::UninstallOptions* options) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     quellby::UninstallOptions options;
     {
-        const ArgvHolder args;
-        if (!args.argv) {
+        int argc = 0;
+        wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+        const orv::UniqueLocalMemory ownArgv(argv);
+        if (!argv) {
             orv::TraceLine(L"CommandLineToArgvW failed, err=%lu\r\n", ::GetLastError());
             return quellby::kExitStopped;
         }
-        options = quellby::ParseUninstallOptions(args.argc, args.argv);
+        options = quellby::ParseUninstallOptions(argc, argv);
     }
     if (!options.hasFrom && quellby::IsTemporaryCopy()) {
         orv::TraceLine(L"the uninstaller's copy was started without its install folder\r\n");

@@ -7,6 +7,7 @@
 #include "e2etest.h"
 #include "fsutil.h"
 #include "windowprobe.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace test {
@@ -16,18 +17,14 @@ class HeldFile {
 public:
     explicit HeldFile(const std::wstring& path) : path_(path) {
         WriteFileBytes(path, "busy");
-        handle_ = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        handle_ = CreateFileHandle(path.c_str(), GENERIC_READ, 0, OPEN_EXISTING, 0);
     }
-    ~HeldFile() { Release(); }
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Release() {
-        if (Held()) ::CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    bool Held() const { return handle_.Valid(); }
+    void Release() { handle_.Reset(); }
 
 private:
     std::wstring path_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    UniqueFileHandle handle_;
 };
 
 // Starts the setup deleting `path` and answers each question box with the next of `answers`; `between`

@@ -10,6 +10,7 @@
 
 #include "e2etest.h"
 #include "fsutil.h"
+#include "resourcecheck.h"
 #include "sampleproduct.h"
 #include "windowprobe.h"
 #include "ui/gdiplussession.h"
@@ -86,6 +87,9 @@ COLORREF SkinColour(int image, POINT at) {
     if (bitmap.GetLastStatus() != Gdiplus::Ok || bitmap.GetPixel(at.x, at.y, &pixel) != Gdiplus::Ok) return CLR_INVALID;
     return pixel.GetValue() & 0xFFFFFF;
 }
+
+// The first PNG that GDI+ decodes makes Wine's image codecs open and keep their class keys.
+const bool g_warmUp = (SetResourceCheckWarmUp([] { SkinColour(301, POINT{0, 0}); }), true);
 
 bool NearColour(COLORREF a, COLORREF b) {
     for (int shift = 0; shift < 24; shift += 8) {

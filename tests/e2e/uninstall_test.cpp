@@ -10,6 +10,7 @@
 #include "fsutil.h"
 #include "regutil.h"
 #include "windowprobe.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace test {
@@ -217,10 +218,9 @@ TEST(Uninstaller, TheCopyRunsFromAPrivateFolderThatIsGoneAfterwards) {
     auto copiesIn = [](const std::wstring& folder) {
         int count = 0;
         WIN32_FIND_DATAW found;
-        HANDLE find = ::FindFirstFileW((folder + L"\\Uninstall*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE) return count;
-        do ++count; while (::FindNextFileW(find, &found));
-        ::FindClose(find);
+        const UniqueFindHandle find(::FindFirstFileW((folder + L"\\Uninstall*").c_str(), &found));
+        if (!find) return count;
+        do ++count; while (::FindNextFileW(find.Get(), &found));
         return count;
     };
     const int copiesBefore = copiesIn(temp) + copiesIn(ParentFolder(temp));

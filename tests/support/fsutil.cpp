@@ -4,26 +4,12 @@
 #include <vector>
 
 #include "debugrun.h"
+#include "handletable.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace test {
 namespace {
-
-// Owns a FindFirstFileW search.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : h_(h) {}
-    ~FindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) ::FindClose(h_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
 
 std::wstring TrimSlash(std::wstring p) {
     while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
@@ -77,7 +63,7 @@ bool RemoveTree(const std::wstring& rawPath) {
     std::vector<std::wstring> children;
     {
         WIN32_FIND_DATAW fd;
-        FindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &fd));
+        const UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &fd));
         if (find.Valid()) {
             do {
                 std::wstring name = fd.cFileName;
@@ -121,17 +107,20 @@ namespace {
 
 // Starts a program of /bin with a command line of its own (Wine starts Unix programs; it splits the command
 // line at spaces and keeps quotes as they are, so paths with spaces cannot be passed). Its handle cannot be
-// waited for: callers look for its effect.
+// waited for: callers look for its effect. Wine 8 gives no process handle for it and leaves a handle of its
+// own on the program's file open; that one is closed here.
 bool RunUnixProgram(const char* program, std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     const std::string path = std::string("Z:\\bin\\") + program;
+    const std::set<USHORT> before = KernelHandles();
     if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    if (!process.hProcess) CloseNewFileHandlesOf(before, std::wstring(program, program + std::strlen(program)));
+    const UniqueHandle thread(process.hThread);
+    const UniqueHandle started(process.hProcess);
     return true;
 }
 
@@ -200,9 +189,9 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
 // A junction at `link` to `target`, made the way the system's own tools make one.
 bool MakeJunction(const std::wstring& link, const std::wstring& target) {
     if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
-    HANDLE handle = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    UniqueFileHandle handle = CreateFileHandle(link.c_str(), GENERIC_WRITE, 0, OPEN_EXISTING,
+                                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!handle) return false;
     const std::wstring substitute = L"\\??\\" + target;
     const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
     const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
@@ -218,9 +207,9 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target) {
     memcpy(buffer.data() + 16, substitute.c_str(), substituteBytes);
     memcpy(buffer.data() + 16 + substituteBytes + 2, target.c_str(), printBytes);
     DWORD returned = 0;
-    const bool ok = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+    const bool ok = ::DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
                                       nullptr, 0, &returned, nullptr) != FALSE;
-    ::CloseHandle(handle);
+    handle.Reset();
     if (ok && (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
     ::RemoveDirectoryW(link.c_str());
     return MakeUnixLink(link, target);

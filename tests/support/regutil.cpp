@@ -9,7 +9,7 @@ LONG RegKey::Open(HKEY root, const std::wstring& path, REGSAM access, REGSAM vie
     Close();
     HKEY k = nullptr;
     LONG rc = ::RegOpenKeyExW(root, path.c_str(), 0, access | view, &k);
-    if (rc == ERROR_SUCCESS) key_ = k;
+    if (rc == ERROR_SUCCESS) key_.Reset(k);
     return rc;
 }
 
@@ -18,13 +18,8 @@ LONG RegKey::Create(HKEY root, const std::wstring& path, REGSAM access, REGSAM v
     HKEY k = nullptr;
     LONG rc = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access | view, nullptr, &k,
                                 nullptr);
-    if (rc == ERROR_SUCCESS) key_ = k;
+    if (rc == ERROR_SUCCESS) key_.Reset(k);
     return rc;
-}
-
-void RegKey::Close() {
-    if (key_) ::RegCloseKey(key_);
-    key_ = nullptr;
 }
 
 bool RegKeyExists(HKEY root, const std::wstring& path, REGSAM view) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "utility/uniquehandle.h"
+
 namespace orv {
 namespace test {
 
@@ -12,29 +14,19 @@ namespace test {
 class RegKey {
 public:
     RegKey() = default;
-    ~RegKey() { Close(); }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
-    RegKey& operator=(RegKey&& other) noexcept {
-        if (this != &other) {
-            Close();
-            key_ = other.key_;
-            other.key_ = nullptr;
-        }
-        return *this;
-    }
+    RegKey(RegKey&&) noexcept = default;
+    RegKey& operator=(RegKey&&) noexcept = default;
 
     // Opens an existing key. Returns the Win32 error (ERROR_SUCCESS on success).
     LONG Open(HKEY root, const std::wstring& path, REGSAM access = KEY_READ, REGSAM view = 0);
     // Opens or creates the key.
     LONG Create(HKEY root, const std::wstring& path, REGSAM access = KEY_READ | KEY_WRITE, REGSAM view = 0);
-    void Close();
-    HKEY Get() const { return key_; }
-    bool Valid() const { return key_ != nullptr; }
+    void Close() { key_.Reset(); }
+    HKEY Get() const { return key_.Get(); }
+    bool Valid() const { return key_.Valid(); }
 
 private:
-    HKEY key_ = nullptr;
+    UniqueHKey key_;
 };
 
 bool RegKeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);

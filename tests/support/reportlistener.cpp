@@ -76,16 +76,14 @@ ReportListener::ReportListener(unsigned short port, std::string answer) : answer
         port_ = ntohs(bound.sin_port);
     udp_ = BoundSocket(SOCK_DGRAM, IPPROTO_UDP, port_);
     ok_ = port_ != 0 && udp_ != INVALID_SOCKET && tcp_ != INVALID_SOCKET && ::listen(tcp_, 8) == 0;
-    if (ok_) thread_ = ::CreateThread(nullptr, 0, ServeThread, this, 0, nullptr);
-    ok_ = thread_ != nullptr;
+    if (ok_) thread_.Reset(::CreateThread(nullptr, 0, ServeThread, this, 0, nullptr));
+    ok_ = thread_.Valid();
 }
 
 ReportListener::~ReportListener() {
     stop_ = true;
-    if (thread_) {
-        ::WaitForSingleObject(thread_, INFINITE);
-        ::CloseHandle(thread_);
-    }
+    if (thread_) ::WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Reset();
     if (udp_ != INVALID_SOCKET) ::closesocket(udp_);
     if (tcp_ != INVALID_SOCKET) ::closesocket(tcp_);
     if (wsa_) ::WSACleanup();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "utility/uniquehandle.h"
+
 namespace orv {
 namespace test {
 
@@ -53,7 +55,7 @@ private:
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
     std::vector<std::string> datagrams_;
     std::vector<HttpPost> posts_;
-    HANDLE thread_ = nullptr;
+    UniqueHandle thread_;
 };
 
 }  // namespace test

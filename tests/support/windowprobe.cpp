@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "debugrun.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace test {
@@ -193,9 +194,7 @@ bool ClickAt(HWND window, int x, int y) {
 COLORREF ScreenColourAt(HWND window, int x, int y) {
     POINT point = {x, y};
     if (!::ClientToScreen(window, &point)) return CLR_INVALID;
-    HDC screen = ::GetDC(nullptr);
-    const COLORREF colour = ::GetPixel(screen, point.x, point.y);
-    ::ReleaseDC(nullptr, screen);
+    const COLORREF colour = ::GetPixel(WindowDc(nullptr).Get(), point.x, point.y);
     if (colour == CLR_INVALID) return colour;
     return RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour));  // as 0x00RRGGBB
 }

@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 
+#include "resourcecheck.h"
 #include "ui/gdiplussession.h"
+#include "ui/imageobject.h"
 
 namespace orvtest {
 namespace {
@@ -16,6 +18,10 @@ public:
 };
 
 const ::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+// The first PNG that GDI+ decodes makes Wine's image codecs open and keep their class keys.
+void WarmUp() { ORVUE::ImageObject::Load(L"PNG", kTextBoxStrip); }
+const bool g_warmUp = (orv::test::SetResourceCheckWarmUp(WarmUp), true);
 
 }  // namespace
 

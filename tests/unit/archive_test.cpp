@@ -14,6 +14,7 @@
 #include "orvscriptengine/scriptglobals.h"
 #include "utility/programfile.h"
 #include "utility/textconv.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -146,25 +147,22 @@ class LockedOutput {
 public:
     explicit LockedOutput(const std::wstring& path) {
         ::CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
-        handle_ = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        handle_ = orv::CreateFileHandle(path.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
         current_ = this;
     }
     ~LockedOutput() {
         Release();
         current_ = nullptr;
     }
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Release() {
-        if (Held()) ::CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    bool Held() const { return handle_.Valid(); }
+    void Release() { handle_.Reset(); }
     static int ReleaseFromScript(lua_State*) {
         if (current_) current_->Release();
         return 0;
     }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    orv::UniqueFileHandle handle_;
     static LockedOutput* current_;
 };
 LockedOutput* LockedOutput::current_ = nullptr;

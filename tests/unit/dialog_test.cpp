@@ -8,6 +8,8 @@
 #include "orvinstalldlg.h"
 #include "orvscriptengine/luaapi.h"
 #include "orvscriptengine/lualock.h"
+#include "utility/scopeguard.h"
+#include "utility/uniquehandle.h"
 
 namespace orv {
 namespace {
@@ -36,19 +38,15 @@ TEST(DialogText, PlaceholdersFoldersAndNumbers) {
 }
 
 struct Gate {
-    HANDLE inside = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~Gate() {
-        ::CloseHandle(inside);
-        ::CloseHandle(release);
-    }
+    UniqueHandle inside{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle release{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 Gate* g_gate = nullptr;
 
 // A slow action: the script stands still inside it until the test lets it go on.
 int WaitAtGate(lua_State*) {
-    ::SetEvent(g_gate->inside);
-    ::WaitForSingleObject(g_gate->release, 10000);
+    ::SetEvent(g_gate->inside.Get());
+    ::WaitForSingleObject(g_gate->release.Get(), 10000);
     return 0;
 }
 
@@ -63,16 +61,17 @@ TEST(ScriptStateLock, AWorkerInsideAnActionLetsTheWindowIn) {
     Gate gate;
     g_gate = &gate;
     lua_State* L = luaL_newstate();
+    const auto closeState = MakeScopeExit([L] { lua_close(L); });  // frees the worker's reference too
     lua_register(L, "wait_at_gate", WaitAtGate);
     lua_State* worker = lua_newthread(L);
-    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    luaL_ref(L, LUA_REGISTRYINDEX);
     // While this thread holds the state the worker cannot start its chunk.
     ASSERT_TRUE(TryHoldScriptState());
-    HANDLE thread = ::CreateThread(nullptr, 0, RunChunk, worker, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(::WaitForSingleObject(gate.inside, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    const UniqueHandle thread(::CreateThread(nullptr, 0, RunChunk, worker, 0, nullptr));
+    ASSERT_TRUE(thread.Valid());
+    EXPECT_EQ(::WaitForSingleObject(gate.inside.Get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
     ReleaseScriptState();
-    ASSERT_EQ(::WaitForSingleObject(gate.inside, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(::WaitForSingleObject(gate.inside.Get(), 10000), WAIT_OBJECT_0);
     // The worker is inside a native function: the state is free for the window's thread.
     ASSERT_TRUE(TryHoldScriptState());
     lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
@@ -81,16 +80,13 @@ TEST(ScriptStateLock, AWorkerInsideAnActionLetsTheWindowIn) {
     lua_rawset(L, -3);
     lua_pop(L, 1);
     ReleaseScriptState();
-    ::SetEvent(gate.release);
-    EXPECT_EQ(::WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    ::SetEvent(gate.release.Get());
+    EXPECT_EQ(::WaitForSingleObject(thread.Get(), 10000), WAIT_OBJECT_0);
     DWORD code = 1;
-    ::GetExitCodeThread(thread, &code);
-    ::CloseHandle(thread);
+    ::GetExitCodeThread(thread.Get(), &code);
     EXPECT_EQ(code, 0u);
     lua_getglobal(L, "seen");
     EXPECT_EQ(lua_tonumber(L, -1), 42);
-    luaL_unref(L, LUA_REGISTRYINDEX, ref);
-    lua_close(L);
     g_gate = nullptr;
 }
 

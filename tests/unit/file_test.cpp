@@ -14,6 +14,7 @@
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
 #include "utility/textconv.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -177,8 +178,9 @@ TEST(FileActions, RecursiveDeletionReportsEachFileItCannotDelete) {
     ASSERT_TRUE(::CreateDirectoryW(dir.Sub(L"t").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(dir.Sub(L"t\\locked.bin"), "x") && WriteFileBytes(dir.Sub(L"t\\free.bin"), "x") &&
                 WriteFileBytes(dir.Sub(L"ro.txt"), "x"));
-    HANDLE lock = ::CreateFileW(dir.Sub(L"t\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    orv::UniqueFileHandle lock = orv::CreateFileHandle(dir.Sub(L"t\\locked.bin").c_str(), GENERIC_READ, 0,
+                                                       OPEN_EXISTING, 0);
+    ASSERT_TRUE(lock.Valid());
     ::SetFileAttributesW(dir.Sub(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     orv::SetGlobalText(EngineState(), "dir", dir.Path());
     EXPECT_EQ(RunScript("failed = {} local function on(p, c) failed[#failed + 1] = p .. '=' .. c end"
@@ -186,7 +188,7 @@ TEST(FileActions, RecursiveDeletionReportsEachFileItCannotDelete) {
                         " Lua_DelFileRecursive(dir .. '\\\\ro.txt')"
                         " failures = table.concat(failed, '|')"),
               1);
-    ::CloseHandle(lock);
+    lock.Reset();
     EXPECT_EQ(orv::GetGlobalText(EngineState(), "failures"),
               dir.Sub(L"t\\locked.bin") + L"=32|" + dir.Sub(L"ro.txt") + L"=5");
     EXPECT_FALSE(FileExists(dir.Sub(L"t\\free.bin")));

@@ -19,6 +19,7 @@
 #include "orvscriptengine/scriptglobals.h"
 #include "utility/securitydescriptor.h"
 #include "utility/textconv.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -71,8 +72,8 @@ TEST(AppInstance, SecondTakerSeesTheFirstAndEveryoneMayOpenIt) {
     ASSERT_EQ(::GetSecurityInfo(first.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
                                 nullptr, &descriptor),
               static_cast<DWORD>(ERROR_SUCCESS));
+    const orv::UniqueLocalMemory ownDescriptor(descriptor);
     EXPECT_EQ(dacl, nullptr);  // null DACL
-    ::LocalFree(descriptor);
 
     orv::UniqueHandle second;
     EXPECT_EQ(orv::CreateAppInstance(base, 7, second), orv::InstanceCheck::kAlreadyRunning);
@@ -85,11 +86,12 @@ TEST(AppInstance, SecondTakerSeesTheFirstAndEveryoneMayOpenIt) {
 // from the side-by-side store of its own processor (a 64-bit program that declares x86 silently gets
 // version 5 from the system folder). Wine's version 6 reports 5.x from DllGetVersion, so look at the path.
 TEST(Manifest, CommonControlsVersion6IsWhatLoads) {
-    HMODULE comctl = ::LoadLibraryW(L"comctl32.dll");
-    ASSERT_NE(comctl, nullptr);
     wchar_t path[MAX_PATH] = L"";
-    ASSERT_NE(::GetModuleFileNameW(comctl, path, MAX_PATH), 0u);
-    ::FreeLibrary(comctl);
+    {
+        const orv::UniqueHModule comctl(::LoadLibraryW(L"comctl32.dll"));
+        ASSERT_TRUE(comctl.Valid());
+        ASSERT_NE(::GetModuleFileNameW(comctl.Get(), path, MAX_PATH), 0u);
+    }
     std::wstring lower(path);
     for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
     const std::wstring expected = std::wstring(sizeof(void*) == 8 ? L"\\amd64" : L"\\x86") +
@@ -153,9 +155,8 @@ struct Rights {
 std::wstring SidText(PSID sid) {
     LPWSTR text = nullptr;
     if (!::ConvertSidToStringSidW(sid, &text)) return std::wstring();
-    const std::wstring result(text);
-    ::LocalFree(text);
-    return result;
+    const orv::UniqueLocalMemory ownText(text);
+    return std::wstring(text);
 }
 
 std::wstring WellKnownSid(WELL_KNOWN_SID_TYPE type) {

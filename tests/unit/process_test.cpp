@@ -12,6 +12,7 @@
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
 #include "utility/orvprocesstoolhelp.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -27,27 +28,26 @@ public:
         PROCESS_INFORMATION info;
         if (!::CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
             return;
-        ::CloseHandle(info.hThread);
-        process_ = info.hProcess;
+        const orv::UniqueHandle thread(info.hThread);
+        process_.Reset(info.hProcess);
         id_ = info.dwProcessId;
         for (int i = 0; i < 100 && !::FindWindowW(windowClass.c_str(), nullptr); ++i) ::Sleep(50);
     }
     ~Helper() {
         if (!process_) return;
-        ::TerminateProcess(process_, 1);
-        ::CloseHandle(process_);
+        ::TerminateProcess(process_.Get(), 1);
     }
     DWORD Id() const { return id_; }
     // The exit code once it has ended, or STILL_ACTIVE.
     DWORD ExitCode() const {
         DWORD code = STILL_ACTIVE;
-        ::WaitForSingleObject(process_, 0);
-        ::GetExitCodeProcess(process_, &code);
+        ::WaitForSingleObject(process_.Get(), 0);
+        ::GetExitCodeProcess(process_.Get(), &code);
         return code;
     }
 
 private:
-    HANDLE process_ = nullptr;
+    orv::UniqueHandle process_;
     DWORD id_ = 0;
 };
 

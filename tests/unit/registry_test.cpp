@@ -12,6 +12,7 @@
 #include "luatestutil.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -143,21 +144,21 @@ TEST_F(Registry, LongStringDataIsStoredWhole) {
 // Reading needs no write access: a key the caller may only read still answers.
 TEST_F(Registry, AKeyThatMayOnlyBeReadIsStillRead) {
     ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key .. '\\\\ro', 'v', 'REG_SZ', 'readable', true)"));
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    orv::UniqueHKey key;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, WRITE_DAC, key.Put()), ERROR_SUCCESS);
     EXPLICIT_ACCESSW readOnly = {};
     ::BuildExplicitAccessWithNameW(&readOnly, const_cast<wchar_t*>(L"CURRENT_USER"), KEY_READ, SET_ACCESS, NO_INHERITANCE);
     PACL acl = nullptr;
     ASSERT_EQ(::SetEntriesInAclW(1, &readOnly, nullptr, &acl), static_cast<DWORD>(ERROR_SUCCESS));
-    ASSERT_EQ(::SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, acl, nullptr),
+    const orv::UniqueLocalMemory ownAcl(acl);
+    ASSERT_EQ(::SetSecurityInfo(key.Get(), SE_REGISTRY_KEY,
+                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
+                                nullptr),
               static_cast<DWORD>(ERROR_SUCCESS));
-    ::LocalFree(acl);
-    ::RegCloseKey(key);
-    HKEY writable = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, KEY_READ | KEY_WRITE, &writable) ==
+    key.Reset();
+    orv::UniqueHKey writable;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, (kKey + L"\\ro").c_str(), 0, KEY_READ | KEY_WRITE, writable.Put()) ==
         ERROR_SUCCESS) {
-        ::RegCloseKey(writable);
         GTEST_SKIP() << "this registry does not enforce key permissions";
     }
     EXPECT_TRUE(RunRegistry("ok = Lua_RegQuery('HKCU', key .. '\\\\ro', 'v') == 'readable'"));
@@ -191,10 +192,8 @@ TEST(RegistryWow64, HklmSoftwareIsTheProgramsOwnView) {
     const char* expected = std::getenv("ORV_EXPECT_WOW64");
     const bool wow64 = expected && std::strcmp(expected, "1") == 0;
     auto inView = [&sub](REGSAM view) {
-        HKEY key = nullptr;
-        const bool found = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
-        if (found) ::RegCloseKey(key);
-        return found;
+        orv::UniqueHKey key;
+        return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS;
     };
     if (sizeof(void*) == 8) {
         EXPECT_TRUE(inView(KEY_WOW64_64KEY));

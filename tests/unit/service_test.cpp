@@ -8,6 +8,7 @@
 #include "luatestutil.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
+#include "utility/uniquehandle.h"
 
 namespace {
 
@@ -15,41 +16,36 @@ namespace {
 class TestService {
 public:
     TestService(const std::wstring& name, const std::wstring& arguments) : name_(name) {
-        manager_ = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        manager_.Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         const std::wstring command = L"\"" + orv::test::ExeDirectory() + L"\\testservice.exe\" " + arguments;
         if (manager_)
-            service_ = ::CreateServiceW(manager_, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                        command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+            service_.Reset(::CreateServiceW(manager_.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                            command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     }
     ~TestService() {
         if (service_) {
             SERVICE_STATUS_PROCESS status = {};
             DWORD needed = 0;
-            if (::QueryServiceStatusEx(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+            if (::QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
                                        sizeof(status), &needed) &&
                 status.dwProcessId != 0) {
-                HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, status.dwProcessId);
-                if (process) {
-                    ::TerminateProcess(process, 0);
-                    ::CloseHandle(process);
-                }
+                const orv::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, status.dwProcessId));
+                if (process) ::TerminateProcess(process.Get(), 0);
             }
-            ::DeleteService(service_);
-            ::CloseServiceHandle(service_);
+            ::DeleteService(service_.Get());
         }
-        if (manager_) ::CloseServiceHandle(manager_);
     }
-    bool Ok() const { return service_ != nullptr; }
+    bool Ok() const { return service_.Valid(); }
     DWORD State() const {
         SERVICE_STATUS status = {};
-        return ::QueryServiceStatus(service_, &status) ? status.dwCurrentState : 0;
+        return ::QueryServiceStatus(service_.Get(), &status) ? status.dwCurrentState : 0;
     }
 
 private:
     std::wstring name_;
-    SC_HANDLE manager_ = nullptr;
-    SC_HANDLE service_ = nullptr;
+    orv::UniqueServiceHandle manager_;
+    orv::UniqueServiceHandle service_;  // after the manager: closed before it
 };
 
 bool Scm(const std::wstring& name, const char* action) {

@@ -161,10 +161,9 @@ DWORD WINAPI AnswerBox(void* parameter) {
 
 int MsgBoxAnswered(const std::string& call, int button, orv::test::MessageBoxContent* content) {
     Answer answer{button, {}};
-    HANDLE thread = ::CreateThread(nullptr, 0, AnswerBox, &answer, 0, nullptr);
+    const orv::UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &answer, 0, nullptr));
     EXPECT_EQ(RunScript("pressed = " + call), 1);
-    ::WaitForSingleObject(thread, 15000);
-    ::CloseHandle(thread);
+    ::WaitForSingleObject(thread.Get(), 15000);
     *content = answer.content;
     return orv::GetGlobalInteger(EngineState(), "pressed");
 }

@@ -193,6 +193,11 @@ void DebugRun::RunThread() {
 }
 
 void DebugRun::DebugLoop() {
+    // Windows closes the process and thread handles that debug events bring when the debugger continues
+    // from their exit events; Wine 8 leaves them open in the debugger, so under Wine they are kept here
+    // and closed when the loop ends.
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    std::vector<UniqueHandle> leftOpenByWine;
     for (;;) {
         DEBUG_EVENT ev{};
         if (!::WaitForDebugEvent(&ev, kPollMs)) {
@@ -212,6 +217,13 @@ void DebugRun::DebugLoop() {
             // hProcess and hThread belong to the system; the image file handle is ours to close.
             UniqueHandle(ev.u.CreateProcessInfo.hFile).Reset();
             debuggees_[ev.dwProcessId] = ev.u.CreateProcessInfo.hProcess;
+            if (wine) {
+                leftOpenByWine.emplace_back(ev.u.CreateProcessInfo.hProcess);
+                leftOpenByWine.emplace_back(ev.u.CreateProcessInfo.hThread);
+            }
+            break;
+        case CREATE_THREAD_DEBUG_EVENT:
+            if (wine) leftOpenByWine.emplace_back(ev.u.CreateThread.hThread);
             break;
         case LOAD_DLL_DEBUG_EVENT:
             UniqueHandle(ev.u.LoadDll.hFile).Reset();
@@ -343,9 +355,9 @@ std::wstring DebugRun::StartErrorText() const {
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, startError_, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    const ::orv::UniqueLocalMemory ownBuf(buf);
     std::wstring text;
     if (n && buf) text.assign(buf, n);
-    if (buf) ::LocalFree(buf);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     if (text.empty()) text = L"error " + std::to_wstring(startError_);
     return text;

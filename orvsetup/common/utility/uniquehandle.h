@@ -5,7 +5,33 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include <atomic>
+
 namespace orv {
+
+// How many GDI and USER objects the owners below hold at this moment, across the process: what a test
+// compares before and after to find an object that was never given back (Wine does not count them).
+class OwnedObjects {
+public:
+    enum Kind { kGdi, kUser, kKinds };
+    static long Held(Kind kind) { return counts_[kind].load(); }
+    static void Add(Kind kind, long delta) { counts_[kind] += delta; }
+
+private:
+    static inline std::atomic<long> counts_[kKinds] = {};
+};
+
+// Traits of handles nobody counts.
+struct Uncounted {
+    static constexpr bool kCounted = false;
+    static void Count(long) {}
+};
+// Traits of handles that use up one of the GDI or USER objects a process may hold.
+template <OwnedObjects::Kind kind>
+struct CountedAs {
+    static constexpr bool kCounted = true;
+    static void Count(long delta) { OwnedObjects::Add(kind, delta); }
+};
 
 template <typename Traits>
 class UniqueResource {
@@ -13,8 +39,8 @@ public:
     using Type = typename Traits::Type;
 
     UniqueResource() = default;
-    explicit UniqueResource(Type value) : value_(value) {}
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.Release()) {}
+    explicit UniqueResource(Type value) : value_(value) { Took(); }
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.value_) { other.value_ = Traits::Invalid(); }
     UniqueResource& operator=(UniqueResource&& other) noexcept {
         if (this != &other) Reset(other.Release());
         return *this;
@@ -27,13 +53,16 @@ public:
     bool Valid() const { return Traits::Owns(value_); }
     explicit operator bool() const { return Valid(); }
 
-    // Address for out-parameters; releases what was held first.
+    // Address for out-parameters; releases what was held first. Not for counted objects: what the call
+    // writes there would go uncounted.
     Type* Put() {
+        static_assert(!Traits::kCounted, "a counted object is taken through Reset");
         Reset();
         return &value_;
     }
     Type Release() {
         Type value = value_;
+        if (Traits::Owns(value)) Traits::Count(-1);
         value_ = Traits::Invalid();
         return value;
     }
@@ -43,18 +72,24 @@ public:
         if (Traits::Owns(value_)) {
             const DWORD error = ::GetLastError();
             Traits::Close(value_);
+            Traits::Count(-1);
             ::SetLastError(error);
         }
         value_ = value;
+        Took();
     }
 
 private:
+    void Took() {
+        if (Traits::Owns(value_)) Traits::Count(1);
+    }
+
     Type value_ = Traits::Invalid();
 };
 
 // Traits whose failure value is null.
 template <typename T>
-struct NullInvalid {
+struct NullInvalid : Uncounted {
     using Type = T;
     static Type Invalid() { return nullptr; }
     static bool Owns(Type h) { return h != nullptr; }
@@ -68,13 +103,13 @@ struct HandleTraits : NullInvalid<HANDLE> {
     static void Close(Type h) { ::CloseHandle(h); }
 };
 // Kernel handles whose failure value is INVALID_HANDLE_VALUE (files, find handles of CreateFileW's kind).
-struct FileHandleTraits {
+struct FileHandleTraits : Uncounted {
     using Type = HANDLE;
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
     static bool Owns(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
     static void Close(Type h) { ::CloseHandle(h); }
 };
-struct FindHandleTraits {  // FindFirstFileW searches
+struct FindHandleTraits : Uncounted {  // FindFirstFileW searches
     using Type = HANDLE;
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
     static bool Owns(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
@@ -95,16 +130,25 @@ struct LocalMemoryTraits : NullInvalid<HLOCAL> {  // security descriptors, ACLs,
 struct GlobalMemoryTraits : NullInvalid<HGLOBAL> {  // GlobalAlloc blocks not handed to a stream yet
     static void Close(Type h) { ::GlobalFree(h); }
 };
-struct GdiObjectTraits : NullInvalid<HGDIOBJ> {
+struct GdiObjectTraits : NullInvalid<HGDIOBJ>, CountedAs<OwnedObjects::kGdi> {
+    using CountedAs::Count;
+    using CountedAs::kCounted;
     static void Close(Type h) { ::DeleteObject(h); }
 };
-struct MemoryDcTraits : NullInvalid<HDC> {  // CreateCompatibleDC's
+struct MemoryDcTraits : NullInvalid<HDC>, CountedAs<OwnedObjects::kGdi> {  // CreateCompatibleDC's
+    using CountedAs::Count;
+    using CountedAs::kCounted;
     static void Close(Type h) { ::DeleteDC(h); }
 };
 struct WindowTraits : NullInvalid<HWND> {  // windows this code created and destroys itself
     static void Close(Type h) { ::DestroyWindow(h); }
 };
-struct IconTraits : NullInvalid<HICON> {  // icons loaded without LR_SHARED
+struct MappedViewTraits : NullInvalid<void*> {  // MapViewOfFile's
+    static void Close(Type h) { ::UnmapViewOfFile(h); }
+};
+struct IconTraits : NullInvalid<HICON>, CountedAs<OwnedObjects::kUser> {  // icons made or loaded unshared
+    using CountedAs::Count;
+    using CountedAs::kCounted;
     static void Close(Type h) { ::DestroyIcon(h); }
 };
 struct ResourceDataTraits : NullInvalid<HGLOBAL> {  // FreeResource does nothing on modern Windows; kept for symmetry
@@ -122,8 +166,31 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-using UniqueWindow = UniqueResource<WindowTraits>;
+struct WindowTraits : NullInvalid<HWND> {  // windows this code created and destroys itself
+    static void Close(Type h) { ::DestroyWindow(h); }
+};
+using UniqueMappedView = UniqueResource<MappedViewTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
+
+// A window's (or, for null, the screen's) DC from GetDC, given back with ReleaseDC.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {
+        if (dc_) OwnedObjects::Add(OwnedObjects::kGdi, 1);
+    }
+    ~WindowDc() {
+        if (!dc_) return;
+        ::ReleaseDC(window_, dc_);
+        OwnedObjects::Add(OwnedObjects::kGdi, -1);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 // CreateFileW straight into the file-handle wrapper, so its result never meets the null-invalid one.
 inline UniqueFileHandle CreateFileHandle(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,

@@ -11,18 +11,13 @@ namespace orv {
 ScriptCallback::ScriptCallback(lua_State* L, int index) : L_(L) {
     if (index == 0 || lua_type(L, index) != LUA_TFUNCTION) return;
     lua_pushvalue(L, index);
-    ref_ = luaL_ref(L, LUA_REGISTRYINDEX);
-}
-
-ScriptCallback::~ScriptCallback() {
-    if (ref_ != LUA_NOREF) luaL_unref(L_, LUA_REGISTRYINDEX, ref_);
-    ref_ = LUA_NOREF;
+    ref_ = LuaRef(L);
 }
 
 int ScriptCallback::Invoke(const std::wstring& text, const int* number) {
-    if (ref_ == LUA_NOREF) return 0;
+    if (ref_.Empty()) return 0;
     const int top = lua_gettop(L_);
-    lua_rawgeti(L_, LUA_REGISTRYINDEX, ref_);
+    ref_.Push();
     const std::string utf8 = WideToUtf8(text);
     lua_pushlstring(L_, utf8.data(), utf8.size());
     if (number) lua_pushinteger(L_, *number);

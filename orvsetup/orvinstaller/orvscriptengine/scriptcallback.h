@@ -4,6 +4,7 @@
 #include <string>
 
 #include "orvscriptengine/luaapi.h"
+#include "orvscriptengine/luaref.h"
 
 namespace orv {
 
@@ -12,11 +13,10 @@ public:
     // Takes a reference to the value at `index` when it is a function; otherwise (index 0 included)
     // stays empty.
     ScriptCallback(lua_State* L, int index);
-    ~ScriptCallback();
     ScriptCallback(const ScriptCallback&) = delete;
     ScriptCallback& operator=(const ScriptCallback&) = delete;
 
-    bool Empty() const { return ref_ == LUA_NOREF; }
+    bool Empty() const { return ref_.Empty(); }
 
     // Calls the function with (text, number); its result as an integer (not a number: 0).
     // 2 when the call failed without reaching the error handler. An empty callback returns 0.
@@ -28,7 +28,7 @@ private:
     int Invoke(const std::wstring& text, const int* number);
 
     lua_State* L_;
-    int ref_ = LUA_NOREF;
+    LuaRef ref_;
 };
 
 }  // namespace orv

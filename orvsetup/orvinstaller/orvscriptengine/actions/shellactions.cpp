@@ -76,8 +76,8 @@ bool StartCommandLine(const std::wstring& program, std::wstring commandLine, WOR
     if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    UniqueHandle thread(process.hThread);
+    UniqueHandle started(process.hProcess);
     return true;
 }
 
@@ -303,10 +303,7 @@ int Lua_GetCommandLineArgv(lua_State* L) {
     int count = 0;
     LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (!words) return 0;
-    struct Release {
-        LPWSTR* words;
-        ~Release() { ::LocalFree(words); }
-    } release{words};
+    const UniqueLocalMemory release(words);
     if (count < 1) return 0;
     lua_createtable(L, count, 0);
     for (int i = 0; i < count; ++i) {

@@ -6,6 +6,7 @@
 #include <psapi.h>
 
 #include <string>
+#include <utility>
 
 namespace orv {
 namespace {
@@ -49,7 +50,7 @@ DictionaryBuffer::~DictionaryBuffer() { Release(); }
 
 void DictionaryBuffer::Release() {
     if (mapping_) {
-        if (data_) ::UnmapViewOfFile(data_);
+        view_.Reset();
         mapping_.Reset();
         file_.Reset();  // deleted on close
     } else if (data_) {
@@ -69,8 +70,9 @@ bool DictionaryBuffer::Allocate(size_t size, bool mayUseFile) {
             const UInt64 wide = size;
             mapping_.Reset(::CreateFileMappingW(file_.Get(), nullptr, PAGE_READWRITE, static_cast<DWORD>(wide >> 32),
                                                 static_cast<DWORD>(wide), nullptr));
-            if (mapping_) data_ = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size));
-            if (data_) {
+            if (mapping_) view_.Reset(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size));
+            if (view_) {
+                data_ = static_cast<Byte*>(view_.Get());
                 size_ = size;
                 SetBudget();
                 return true;
@@ -92,10 +94,10 @@ bool DictionaryBuffer::OverBudget() const {
 bool DictionaryBuffer::Refresh() {
     if (!mapping_ || !data_) return true;
     // A second view first, so that a failure leaves the first one in place.
-    Byte* fresh = static_cast<Byte*>(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size_));
+    UniqueMappedView fresh(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, size_));
     if (!fresh) return false;
-    ::UnmapViewOfFile(data_);
-    data_ = fresh;
+    view_ = std::move(fresh);
+    data_ = static_cast<Byte*>(view_.Get());
     // Measured afresh with nothing of the view touched, so that what else the process came to hold
     // meanwhile cannot make every look ask for another view.
     if (budget_) SetBudget();

@@ -37,11 +37,12 @@ private:
     void Release();
     void SetBudget();  // from the working set now, with nothing of the view touched
 
-    Byte* data_ = nullptr;
+    Byte* data_ = nullptr;  // the heap block, or the view's first byte
     size_t size_ = 0;
     SIZE_T budget_ = 0;  // the process's working set that calls for a fresh view
     UniqueFileHandle file_;
     UniqueHandle mapping_;
+    UniqueMappedView view_;  // after the mapping: unmapped before it is closed
 };
 
 }  // namespace orv

@@ -15,6 +15,7 @@
 #include "orvscriptengine/bridge/foreigncall.h"
 #include "utility/libraryload.h"
 #include "utility/textconv.h"
+#include "utility/uniquehandle.h"
 #include "utility/trace.h"
 
 namespace orv {
@@ -55,7 +56,7 @@ int UnLoad(lua_State* L) {
     const int object = lua_gettop(L);
     if (object >= 1 && IsObjectOf(L, object, kDllManagerMetaTable)) {
         HMODULE* slot = static_cast<HMODULE*>(lua_touserdata(L, object));
-        if (*slot) ::FreeLibrary(*slot);
+        UniqueHModule(*slot).Reset();  // the object's load, released once
         *slot = nullptr;
     }
     lua_pushnil(L);
