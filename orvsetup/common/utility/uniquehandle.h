@@ -166,9 +166,7 @@ using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueGlobalMemory = UniqueResource<GlobalMemoryTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-struct WindowTraits : NullInvalid<HWND> {  // windows this code created and destroys itself
-    static void Close(Type h) { ::DestroyWindow(h); }
-};
+using UniqueWindow = UniqueResource<WindowTraits>;
 using UniqueMappedView = UniqueResource<MappedViewTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
 
