@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "fsutil.h"
 #include "reportlistener.h"
@@ -46,6 +47,19 @@ public:
 private:
     orv::UniqueHModule module_;
 };
+
+// The payload DLLs stay loaded for the whole program: a 32-bit DLL's C runtime makes a lock each time it
+// is loaded afresh and never closes it, so a test that loaded one first would seem to leak that handle.
+class PayloadDllsStayLoaded : public ::testing::Environment {
+public:
+    void SetUp() override {
+        for (const wchar_t* name : {L"func_helper.dll", L"vektostat.dll"}) kept_.emplace_back(name);
+    }
+
+private:
+    std::vector<PayloadDll> kept_;
+};
+::testing::Environment* const g_payloadDlls = ::testing::AddGlobalTestEnvironment(new PayloadDllsStayLoaded);
 
 // Starts a program; its exit code within timeoutMs, or -1.
 long RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
