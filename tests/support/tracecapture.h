@@ -26,6 +26,17 @@ public:
         static std::vector<std::wstring> lines;
         return lines;
     }
+    // Whether a captured line is `line` exactly, or contains `text`.
+    static bool Holds(const std::wstring& line) {
+        for (const std::wstring& l : Lines())
+            if (l == line) return true;
+        return false;
+    }
+    static bool HoldsPart(const std::wstring& text) {
+        for (const std::wstring& l : Lines())
+            if (l.find(text) != std::wstring::npos) return true;
+        return false;
+    }
 
 private:
     orv::TraceWriter previous_;

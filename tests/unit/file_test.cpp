@@ -31,11 +31,7 @@ bool RunIn(const TempDir& dir, const std::string& script) {
     return RunForOk(script);
 }
 
-bool Traced(const std::wstring& line) {
-    for (const std::wstring& l : TraceCapture::Lines())
-        if (l == L"qz " + line) return true;
-    return false;
-}
+bool Traced(const std::wstring& line) { return TraceCapture::Holds(L"qz " + line); }
 
 std::string Read(const std::wstring& path) {
     std::string content;

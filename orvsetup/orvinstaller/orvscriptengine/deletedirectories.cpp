@@ -13,6 +13,7 @@
 #include "utility/uniquehandle.h"
 
 namespace orv {
+namespace {
 
 // Moves the process's current directory to the parent of `path` when it is `path` itself, so the folder
 // can be removed.
@@ -24,8 +25,6 @@ void ChangeDirectoryAway(const std::wstring& path) {
     if (slash == std::wstring::npos) return;
     ::SetCurrentDirectoryW(path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash).c_str());
 }
-
-namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
