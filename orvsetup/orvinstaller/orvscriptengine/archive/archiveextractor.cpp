@@ -231,6 +231,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
     const int checked = CheckArchive(db.Db(), folder);
     if (checked != SZ_OK) return checked;
     OutputFolders folders;
+    if (callbacks_.onFolderCreated) folders.OnCreated(callbacks_.onFolderCreated);
     if (!folders.Open(folder)) {
         TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot open %ls, error %u\r\n", folder.c_str(),
                   static_cast<unsigned>(::GetLastError()));
@@ -268,6 +269,10 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
         if (isFolder) continue;  // a folder that could not be made was traced
 
+        if (callbacks_.beforePlace && !callbacks_.beforePlace(path)) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls not written, refused\r\n", path.c_str());
+            return kExtractOutputFailed;
+        }
         // A new file is made without a look at what is there; one in the way is replaced only when it is
         // no junction or link (its target would be written).
         UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);

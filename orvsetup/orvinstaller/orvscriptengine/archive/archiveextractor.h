@@ -24,6 +24,11 @@ struct ExtractCallbacks {
     std::function<void(const std::wstring& path)> onFile;
     // (path, system error code) when a file cannot be created: 0 retry, 1 skip, else abort
     std::function<int(const std::wstring& path, int error)> onError;
+    // (path) before a file's content takes `path`, whether a file is there or not: false leaves what is
+    // there untouched and ends the extraction with kExtractOutputFailed
+    std::function<bool(const std::wstring& path)> beforePlace;
+    // (path) after a folder that was not there was created
+    std::function<void(const std::wstring& path)> onFolderCreated;
 };
 
 class ArchiveExtractor {

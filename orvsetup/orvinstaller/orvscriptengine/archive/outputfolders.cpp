@@ -99,11 +99,13 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
     const std::wstring parent = Current();
     // Made first, so that only a folder already there has to be looked for among its parent's entries; a
     // junction or link in the way is not followed by the creation.
-    if (!::CreateDirectoryW(Child(parent, component).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    const bool made = ::CreateDirectoryW(Child(parent, component).c_str(), nullptr) != FALSE;
+    if (!made && ::GetLastError() != ERROR_ALREADY_EXISTS) {
         TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls\\%ls, error %u\r\n", parent.c_str() + 4,
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
     }
+    if (made && created_) created_(Child(parent, component).substr(4));
     const UniqueFileHandle lister = OpenLister(parent);
     if (!lister) return *refused = true, false;
     for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {

@@ -1,6 +1,7 @@
 // The folders entries are written into, created or entered one at a time below the destination folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class OutputFolders {
 public:
     // False when the destination folder cannot be opened.
     bool Open(const std::wstring& destination);
+    // Told the full path of each folder this creates (one that was there already is not told).
+    void OnCreated(std::function<void(const std::wstring& path)> created) { created_ = std::move(created); }
     // Creates or enters the folders of `components`, outer first. False (traced) when one of them is not a
     // plain folder or cannot be created; `refused` tells a junction, a link or an alias from other errors.
     bool Enter(const std::vector<std::wstring>& components, bool* refused);
@@ -39,6 +42,7 @@ private:
     std::vector<std::wstring> names_;        // the folders entered, as their parents list them
     std::vector<ULONGLONG> ids_;             // the destination's file id, then one per folder entered
     std::vector<UniqueFileHandle> handles_;  // their handles
+    std::function<void(const std::wstring& path)> created_;
 };
 
 }  // namespace orv
