@@ -9,9 +9,11 @@
 #   ./run.sh test                      build, then run the whole test suite for each architecture that runs here
 #                                      (ORV_CTEST_ARGS, say "-R uninstall", narrows what ctest runs)
 #   ./run.sh build                     set-up and build only
-#   ./run.sh setup [--arch A] [--payload DIR] [--without-payload-hash] PRODUCT_DIR... OUT.exe
+#   ./run.sh setup [--arch A] [--payload DIR] [--without-payload-hash] [--strict | --no-check] PRODUCT_DIR... OUT.exe
 #                                      build one setup executable (A: i686, the default, or x86_64); a later
-#                                      product folder overrides an earlier one file by file
+#                                      product folder overrides an earlier one file by file. The product is
+#                                      checked first (errors stop the build; --strict: warnings too;
+#                                      --no-check: no checks)
 #   ./run.sh trace PROGRAM.exe [ARGS...] run a Windows program of either architecture and print its trace live
 #   ./run.sh bench                     benchmarks against references measured in the same run, per
 #                                      architecture: start to exit, the dialogs (paint, start-up, idle CPU),
@@ -240,17 +242,18 @@ case "$cmd" in
     ;;
   setup)
     arch=i686
-    payload=()
+    options=()
     while [ $# -gt 0 ]; do
       case "$1" in
         --arch) arch=${2:-}; shift 2 || true ;;
-        --payload) [ -d "${2:-}" ] || die "--payload takes a folder"; payload=(--payload "$2"); shift 2 ;;
-        --without-payload-hash) payload+=(--without-payload-hash); shift ;;
+        --payload) [ -d "${2:-}" ] || die "--payload takes a folder"; options+=(--payload "$2"); shift 2 ;;
+        --without-payload-hash) options+=(--without-payload-hash); shift ;;
+        --strict|--no-check) options+=("$1"); shift ;;
         *) break ;;
       esac
     done
     case "$arch" in i686|x86_64) ;; *) die "--arch takes i686 or x86_64" ;; esac
-    [ $# -ge 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] [--payload DIR] [--without-payload-hash] PRODUCT_DIR... OUT.exe" >&2; exit 2; }
+    [ $# -ge 2 ] || { echo "usage: ./run.sh setup [--arch i686|x86_64] [--payload DIR] [--without-payload-hash] [--strict | --no-check] PRODUCT_DIR... OUT.exe" >&2; exit 2; }
     out=${!#}
     products=()
     for dir in "${@:1:$#-1}"; do
@@ -258,7 +261,7 @@ case "$cmd" in
       products+=(--product "$dir")
     done
     build_all "$arch" >/dev/null
-    python3 "$root/tools/mksetup.py" --env "$build/$arch/mksetup/mksetup.env" "${products[@]}" "${payload[@]}" "$out"
+    python3 "$root/tools/mksetup.py" --env "$build/$arch/mksetup/mksetup.env" "${products[@]}" "${options[@]}" "$out"
     log "wrote $out ($arch)"
     ;;
   trace)

@@ -8,7 +8,8 @@
 #                    delta decoders and CRC32 (C, static)
 #   GTest::gtest, GTest::gtest_main
 #                    GoogleTest (static), aliases of orv_gtest / orv_gtest_main
-#   orv_hostluac     host target building a native Linux luac; its path is in
+#   orv_hostluac     host target building a native Linux luac and the builder's
+#                    layout checker (ORV_LAYOUTCHECK); luac's path is in
 #                    ORV_LUAC. Custom commands that run it should list both:
 #                      DEPENDS orv_hostluac ${ORV_LUAC}
 #
@@ -188,18 +189,23 @@ target_compile_options(orv_gtest_main PRIVATE -w)
 add_library(GTest::gtest ALIAS orv_gtest)
 add_library(GTest::gtest_main ALIAS orv_gtest_main)
 
-# ---------------------------------------------------------------- host luac
+# ---------------------------------------------------------------- host luac and layout checker
 # Compiled Lua scripts are embedded into the installer. A native luac writes them; tools/luachunk.py
-# rewrites its chunks for the target's size_t width. It is built in a project of its own, since this one
-# is configured for the Windows target.
+# rewrites its chunks for the target's size_t width. The builder's layout checker parses a product's layout
+# with pugixml. Both are built in a project of their own, since this one is configured for the Windows target.
 include(ExternalProject)
 find_program(ORV_HOST_CC NAMES gcc cc NO_CMAKE_FIND_ROOT_PATH DOC "Host C compiler used for luac")
 if(NOT ORV_HOST_CC)
   message(FATAL_ERROR "No host C compiler (gcc) found for building luac")
 endif()
+find_program(ORV_HOST_CXX NAMES g++ c++ NO_CMAKE_FIND_ROOT_PATH DOC "Host C++ compiler used for the layout checker")
+if(NOT ORV_HOST_CXX)
+  message(FATAL_ERROR "No host C++ compiler (g++) found for building the layout checker")
+endif()
 
 set(_orv_luac_bin "${CMAKE_BINARY_DIR}/orv-hostluac")
 set(ORV_LUAC "${_orv_luac_bin}/luac" CACHE INTERNAL "Host Lua 5.2 compiler")
+set(ORV_LAYOUTCHECK "${_orv_luac_bin}/layoutcheck" CACHE INTERNAL "Host layout checker of the builder")
 
 ExternalProject_Add(orv_hostluac
   SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/hostluac"
@@ -208,10 +214,12 @@ ExternalProject_Add(orv_hostluac
   CMAKE_ARGS
     -DCMAKE_BUILD_TYPE=Release
     "-DCMAKE_C_COMPILER=${ORV_HOST_CC}"
+    "-DCMAKE_CXX_COMPILER=${ORV_HOST_CXX}"
     "-DLUA_SRC_DIR=${_orv_lua_dir}"
+    "-DPUGI_SRC_DIR=${_orv_pugi_dir}"
   BUILD_COMMAND "${CMAKE_COMMAND}" --build "${_orv_luac_bin}" --parallel 1
   INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS "${ORV_LUAC}"
+  BUILD_BYPRODUCTS "${ORV_LUAC}" "${ORV_LAYOUTCHECK}"
   # The inner build is a no-op once luac is up to date, and it notices by
   # itself when cmake/hostluac changes.
   BUILD_ALWAYS ON

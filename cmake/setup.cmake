@@ -3,7 +3,8 @@
 # orv_write_link_description(<app-object-lib> <libraries...>) writes mksetup.env and link.rsp, which
 # tools/mksetup.py reads (the build and `run.sh setup` use the same description).
 # orv_add_setup(<target> OUTPUT <exe> PRODUCTS <dir>... [PAYLOAD <dir>] [WITHOUT_PAYLOAD_HASH]
-#               [DEPENDS <files or targets>...])
+#               [STRICT | UNCHECKED] [DEPENDS <files or targets>...])
+#   STRICT: the product's check warnings stop the build; UNCHECKED: no checks (products broken on purpose).
 
 # Debian's own Python: the build's scripts use its packages (the skin generator needs Pillow), which an
 # interpreter earlier on PATH may not have.
@@ -40,6 +41,7 @@ function(orv_write_link_description app)
   file(GENERATE OUTPUT "${ORV_SETUP_ENV}" CONTENT
 "ARCH=${ORV_ARCH}
 LUAC=${ORV_LUAC}
+LAYOUTCHECK=${ORV_LAYOUTCHECK}
 WINDRES=${CMAKE_RC_COMPILER}
 CXX=${CMAKE_CXX_COMPILER}
 SEVENZIP=${ORV_SEVENZIP}
@@ -63,7 +65,7 @@ DELAY_DEFS=${ORV_SETUP_DELAY_DEFS}
 endfunction()
 
 function(orv_add_setup target)
-  cmake_parse_arguments(S "WITHOUT_PAYLOAD_HASH" "OUTPUT;PAYLOAD" "PRODUCTS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(S "WITHOUT_PAYLOAD_HASH;STRICT;UNCHECKED" "OUTPUT;PAYLOAD" "PRODUCTS;DEPENDS" ${ARGN})
   get_property(link_deps GLOBAL PROPERTY ORV_SETUP_LINK_DEPENDS)
   set(args --env "${ORV_SETUP_ENV}" --work "${CMAKE_CURRENT_BINARY_DIR}/${target}.work")
   set(product_files)
@@ -78,10 +80,18 @@ function(orv_add_setup target)
   if(S_WITHOUT_PAYLOAD_HASH)
     list(APPEND args --without-payload-hash)
   endif()
+  if(S_STRICT)
+    list(APPEND args --strict)
+  endif()
+  if(S_UNCHECKED)
+    list(APPEND args --no-check)
+  endif()
   add_custom_command(
     OUTPUT "${S_OUTPUT}"
     COMMAND Python3::Interpreter "${ORV_MKSETUP}" ${args} "${S_OUTPUT}"
-    DEPENDS "${ORV_MKSETUP}" "${CMAKE_SOURCE_DIR}/tools/delayundefined.py" ${link_deps} orv_hostluac "${ORV_LUAC}" ${product_files} ${S_DEPENDS}
+    DEPENDS "${ORV_MKSETUP}" "${CMAKE_SOURCE_DIR}/tools/delayundefined.py" "${CMAKE_SOURCE_DIR}/tools/productcheck.py"
+            "${CMAKE_SOURCE_DIR}/tools/names.py" "${CMAKE_SOURCE_DIR}/docs/names.json" ${link_deps} orv_hostluac
+            "${ORV_LUAC}" "${ORV_LAYOUTCHECK}" ${product_files} ${S_DEPENDS}
     COMMENT "Setup ${S_OUTPUT}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${S_OUTPUT}")

@@ -10,6 +10,9 @@ payload becomes a solid 7z archive stored with its first two bytes exchanged (re
 with the SHA-256 of those stored bytes beside it (APP.7Z of type SHA256, 32 bytes; left out with
 --without-payload-hash), and everything is linked with the engine into OUT.exe using the link description
 the build writes (mksetup.env).
+
+Before anything is written the product is checked (productcheck.py): errors stop the build, warnings
+too with --strict; --no-check leaves the checks out (for products broken on purpose).
 """
 import argparse
 import hashlib
@@ -24,6 +27,7 @@ import zlib
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import delayundefined  # noqa: E402
 import luachunk  # noqa: E402
+import productcheck  # noqa: E402
 
 CHUNKS = ("GLOBAL_VAR", "INSTSCRIPT", "UNINSTSCRIPT")
 EXECUTABLE_SUFFIXES = (".exe", ".dll", ".sys", ".ocx", ".cpl")
@@ -92,6 +96,16 @@ def compile_chunk(product, name, luac, arch, work):
     except luachunk.ChunkError as error:
         fail(str(error))
     return out
+
+
+def check(product, env, strict):
+    """Reports the product's findings; fails when one of them stops the build."""
+    findings = productcheck.check_product(product, CHUNKS, env["LUAC"], env["LAYOUTCHECK"])
+    for finding in findings:
+        print(finding, file=sys.stderr)
+    errors = [f for f in findings if f.severity == productcheck.ERROR or strict]
+    if errors:
+        fail("%d error(s)%s, nothing written" % (len(errors), " (warnings count with --strict)" if strict else ""))
 
 
 def convert_layout(product, work):
@@ -260,11 +274,16 @@ def main():
     parser.add_argument("--without-payload-hash", action="store_true",
                         help="store no SHA-256 of the payload (the setup then does not check it)")
     parser.add_argument("--work", help="folder for intermediate files (default: a temporary one)")
+    parser.add_argument("--strict", action="store_true", help="warnings of the product's checks stop the build too")
+    parser.add_argument("--no-check", action="store_true",
+                        help="leave the product's checks out (for products broken on purpose)")
     parser.add_argument("out", help="setup executable to write")
     args = parser.parse_args()
 
     env = read_env(args.env)
     product = Product([os.path.abspath(p) for p in args.product])
+    if not args.no_check:
+        check(product, env, args.strict)
     work = args.work or tempfile.mkdtemp(prefix="mksetup-")
     os.makedirs(work, exist_ok=True)
     try:
