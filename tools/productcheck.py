@@ -118,13 +118,15 @@ def parse_layout(layoutcheck, path, text):
         result = subprocess.run([layoutcheck, copy], capture_output=True)
     finally:
         os.remove(copy)
-    line_of = lambda offset: encoded[:max(offset, 0)].count(b"\n") + 1  # noqa: E731
+
+    def line_of(offset):
+        return encoded[:max(offset, 0)].count(b"\n") + 1
+
     records = [line.split("\t") for line in result.stdout.decode("utf-8", "replace").splitlines()]
     if result.returncode == 1 and records and records[0][0] == "error":
         return Finding(path, line_of(int(records[0][1])), ERROR, "the layout does not parse: " + records[0][2])
     if result.returncode != 0:
         return Finding(path, 1, ERROR, "the layout checker failed: " + result.stderr.decode("utf-8", "replace").strip())
-    unescape = lambda v: re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), v)  # noqa: E731
     elements = []
     for record in records:
         if record[0] == "element":
@@ -132,6 +134,14 @@ def parse_layout(layoutcheck, path, text):
         elif record[0] == "attribute" and elements:
             elements[-1][3].append((unescape(record[1]), unescape(record[2])))
     return elements
+
+
+ESCAPES = {"t": "\t", "n": "\n", "r": "\r"}
+
+
+def unescape(value):
+    """A field of the checker's output as it was in the document."""
+    return re.sub(r"\\(.)", lambda m: ESCAPES.get(m.group(1), m.group(1)), value)
 
 
 def as_tree(elements):
