@@ -64,7 +64,7 @@ def scripting(table):
                           [(code(c["name"]), code(c["of"]), c["doc"]) for c in table["callbacks"]]))
     out.append("\n## The bridge: calling DLLs\n\n")
     for module in table["bridge"]:
-        out.append("### %s\n\n%s.\n\n" % (code(module["module"]), module["about"]))
+        out.append("### %s\n\n%s.\n\n" % (code(module["module"]), sentence(module["about"])))
         rows = [(code("%s.%s" % (module["module"], f["name"])), f["args"], f["result"]) for f in module["functions"]]
         rows += [(code("obj:%s" % m["name"]), m["args"], m["result"]) for m in module["methods"]]
         if rows:
