@@ -83,6 +83,14 @@ def sources_in(relative, suffix=".cpp"):
     return [os.path.join(relative, n) for n in sorted(os.listdir(folder)) if n.endswith(suffix)]
 
 
+def sources_below(relative):
+    """Every .cpp below a folder, its subfolders included."""
+    found = []
+    for folder, _, files in os.walk(os.path.join(ROOT, relative)):
+        found += [os.path.relpath(os.path.join(folder, n), ROOT) for n in sorted(files) if n.endswith(".cpp")]
+    return sorted(found)
+
+
 def braced_array(text, name):
     """The text between the braces of the array initialiser `name[] = { ... };`."""
     match = re.search(r"\b%s\s*\[\]\s*=\s*\{(.*?)\};" % re.escape(name), text, re.S)
@@ -143,11 +151,10 @@ def code_layout():
 def code_attribute_reads():
     """Every attribute name any layout reader anywhere in the engine asks for."""
     names = set()
-    for folder in (os.path.join("orvsetup", "ui"), ENGINE):
-        for path in sources_in(folder):
-            text = read_source(path)
-            names |= set(re.findall(READER + r'\(\s*[\w.]+\s*,\s*L"(\w+)"', text))
-            names |= set(re.findall(r'\.attribute\(L"(\w+)"\)', text))
+    for path in sources_below("orvsetup"):
+        text = read_source(path)
+        names |= set(re.findall(READER + r'\(\s*[\w.]+\s*,\s*L"(\w+)"', text))
+        names |= set(re.findall(r'\.attribute\(L"(\w+)"\)', text))
     return names
 
 
@@ -167,7 +174,7 @@ def code_hooks():
     found = {}
     for run, folder in (("setup", ENGINE), ("uninstaller", UNINSTALLER)):
         names = set()
-        for path in sources_in(folder):
+        for path in sources_below(folder):
             text = read_source(path)
             names |= set(re.findall(r'CallHook\(\s*\w+\s*,\s*"(\w+)"\s*\)', text))
             names |= set(re.findall(r'lua_getglobal\(\s*\w+\s*,\s*"(ORVSE_\w+)"\s*\)', text))
@@ -184,13 +191,12 @@ GLOBAL_KEY = re.compile(r'lua_pushstring\(\s*\w+(?:\(\))?\s*,\s*"(global_\w+)"\s
 def code_globals():
     """(name, 'read' or 'write', runs) for every global the engine and the uninstaller name literally."""
     found = set()
-    # The script engine and its bridge serve both programs.
-    folders = (("setup", ENGINE), ("setup, uninstaller", SCRIPT_ENGINE),
-               ("setup, uninstaller", os.path.join(SCRIPT_ENGINE, "bridge")), ("uninstaller", UNINSTALLER))
-    for run, folder in folders:
-        for path in sources_in(folder):
-            text = read_source(path)
-            for kind, name in GLOBAL_CALL.findall(text):
-                found.add((name, "write" if kind == "Set" else "read", run))
-            found |= {(name, "write", run) for name in SET_GLOBAL.findall(text) + GLOBAL_KEY.findall(text)}
+    for path in sources_below(ENGINE) + sources_below(UNINSTALLER):
+        # The script engine serves both programs.
+        run = ("uninstaller" if path.startswith(UNINSTALLER) else
+               "setup, uninstaller" if path.startswith(SCRIPT_ENGINE) else "setup")
+        text = read_source(path)
+        for kind, name in GLOBAL_CALL.findall(text):
+            found.add((name, "write" if kind == "Set" else "read", run))
+        found |= {(name, "write", run) for name in SET_GLOBAL.findall(text) + GLOBAL_KEY.findall(text)}
     return found
