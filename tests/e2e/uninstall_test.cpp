@@ -256,7 +256,10 @@ TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
 TEST(Uninstaller, TheCopyRunsFromAPrivateFolderThatIsGoneAfterwards) {
     Installation install;
     ASSERT_TRUE(install.Ok() && CopyFixture(L"vektostat.dll", install.Path()) &&
-                CopyFixture(L"udp_vekto.dll", install.Path()));
+                CopyFixture(L"udp_vekto.dll", install.Path()) &&
+                WriteInstallLog(install.Path(), {L"Uninst.dar0", L"Uninst.dar1", L"func_helper.dll", L"Uninstall.exe",
+                                                 L"Quellby.exe", L"data\\settings.ini", L"vektostat.dll",
+                                                 L"udp_vekto.dll"}));
     const std::wstring temp = TempFolder();
     const PlantedPrograms planted({temp, ParentFolder(temp)}, {L"vektostat.dll", L"udp_vekto.dll"}, kMarkerDll);
     ASSERT_TRUE(planted.Ok());

@@ -68,7 +68,10 @@ Outcome RemoveFile(const std::wstring& path, Removal& removal) {
     // A link in the file's place is removed itself; its target is never touched.
     const BOOL deleted = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str())
                                                                  : ::DeleteFileW(path.c_str());
-    return deleted ? Outcome::kRemoved : Failed(removal, path, ::GetLastError());
+    if (deleted) return Outcome::kRemoved;
+    Failed(removal, path, ::GetLastError());
+    // The callback may have moved the file aside (to be deleted at the next start): its place is free then.
+    return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Outcome::kRemoved : Outcome::kFailed;
 }
 
 HKEY RootKey(const std::wstring& root) {
