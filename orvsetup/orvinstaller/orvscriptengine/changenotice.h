@@ -22,6 +22,8 @@ enum class ChangeKind {
     kRegKeyDeleted,      // `key` is about to be deleted with its subkeys
     kShortcutWritten,    // the shortcut or internet shortcut `path` is about to be saved; `existed` as above
     kOutsideChange,      // a change the script made outside the engine, with how to undo it
+    kFolderDeleted,      // the empty folder `path` is about to be deleted
+    kOutsideUndone,      // a recorded outside change is about to be undone (`undo`, `undoTarget`)
 };
 
 struct Change {

@@ -98,7 +98,10 @@ void InstallRecord::Apply(const Change& change, bool done) {
             AddEntry(entries_, PathEntry(EntryKind::kFile, change.path, created));
             break;
         }
+        case ChangeKind::kOutsideUndone:
+            break;
         case ChangeKind::kFileDeleted:
+        case ChangeKind::kFolderDeleted:
         case ChangeKind::kTreeDeleted:
             // What is gone is no longer the install's to remove; a tree deleted in part keeps what is left.
             RemoveIf(entries_, [&](const RecordEntry& e) {

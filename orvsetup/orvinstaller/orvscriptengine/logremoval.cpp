@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/logplaces.h"
 #include "utility/libraryload.h"
@@ -184,6 +185,40 @@ Outcome RemoveOne(const RecordEntry& entry, Removal& removal) {
     }
 }
 
+// The change notice a removal sends before it touches anything.
+Change ChangeFor(const RecordEntry& entry) {
+    Change change;
+    change.path = entry.path;
+    change.root = entry.root;
+    change.key = entry.key;
+    change.valueName = entry.valueName;
+    change.view = entry.view;
+    change.existed = true;
+    switch (entry.kind) {
+        case EntryKind::kFolder: change.kind = ChangeKind::kFolderDeleted; break;
+        case EntryKind::kRegKey: change.kind = ChangeKind::kRegKeyDeleted; break;
+        case EntryKind::kRegValue: change.kind = ChangeKind::kRegValueDeleted; break;
+        case EntryKind::kOutside:
+            change.kind = entry.undo == L"file" ? ChangeKind::kFileDeleted : ChangeKind::kOutsideUndone;
+            change.undo = entry.undo;
+            change.undoTarget = entry.path;
+            change.description = entry.description;
+            break;
+        default: change.kind = ChangeKind::kFileDeleted; break;
+    }
+    return change;
+}
+
+// A removal the change listeners heard of first; one they refused stays for a later run.
+template <typename Remove>
+Outcome Noticed(const RecordEntry& entry, Remove remove) {
+    ChangeNotice notice("Lua_RemoveInstallLog", ChangeFor(entry));
+    if (!notice.Allowed()) return Outcome::kFailed;
+    const Outcome outcome = remove();
+    notice.Done(outcome == Outcome::kRemoved);
+    return outcome;
+}
+
 // A folder the install made goes when it is empty; one that still holds a failed entry stays listed.
 Outcome RemoveFolder(const RecordEntry& entry, Removal& removal) {
     const DWORD attributes = ::GetFileAttributesW(entry.path.c_str());
@@ -224,13 +259,14 @@ std::vector<RecordEntry> RemoveLogged(const std::vector<RecordEntry>& entries, c
     for (auto it = accepted.rbegin(); it != accepted.rend(); ++it) {
         if ((*it)->kind == EntryKind::kFolder) {
             folders.push_back(*it);
-        } else if (RemoveOne(**it, removal) == Outcome::kFailed) {
+        } else if (Noticed(**it, [&] { return RemoveOne(**it, removal); }) == Outcome::kFailed) {
             removal.remaining.insert(removal.remaining.begin(), **it);
         }
     }
     if (callbacks.beforeFolders) callbacks.beforeFolders(removal.remaining.empty());
     for (const RecordEntry* folder : folders)  // newest first: a subfolder before the folder above it
-        if (RemoveFolder(*folder, removal) == Outcome::kFailed) removal.remaining.insert(removal.remaining.begin(), *folder);
+        if (Noticed(*folder, [&] { return RemoveFolder(*folder, removal); }) == Outcome::kFailed)
+            removal.remaining.insert(removal.remaining.begin(), *folder);
     return removal.remaining;
 }
 

@@ -51,7 +51,7 @@ int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (PathExists(path)) return PushFlag(L, true);
-    if (!CreateFoldersNoticed("Lua_CreateDirectory", path, CreateFolderTree) && !PathExists(path)) return PushFlag(L, false);
+    CreateFoldersNoticed("Lua_CreateDirectory", path, CreateFolderTree);
     if (!RequirePath("Lua_CreateDirectory", path)) return PushFlag(L, false);
     TraceLine(L"Create Directory %ls!\r\n", path.c_str());
     return PushFlag(L, true);
