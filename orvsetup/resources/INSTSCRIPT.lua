@@ -318,6 +318,8 @@ function ORVSE_BeforeInit()
   global_install_path = Lua_RegQuery("HKLM", global_uninst_sub_key, "InstallLocation")
     or Lua_RegQuery("HKLM", global_reg_sub_key, "AppPath")
     or Lua_RegQuery("HKCU", global_reg_sub_key, "AppPath")
+  -- Where the installed version is: an upgrade into another folder takes its install log from there.
+  previous_install_path = global_install_path
   if global_disable_cover == true and CheckUnionID() and global_install_path ~= nil then os.exit(0) end
   if global_disable_analyze_params_from_file_name == false then AnalyzeParam() end
   InitCommandLineArgv_new()
@@ -358,7 +360,8 @@ local function prepare_del_folder()
   del_folder = temp_folder
   if string.lower(string.sub(temp_folder, 1, 1)) ~= string.lower(string.sub(global_install_path, 1, 1)) then
     del_folder = paht_remove_filename(global_install_path) .. "\\del_reboot"
-    Lua_CreateDirectory(del_folder)
+    -- Only a folder this run made is emptied afterwards: one of that name may hold the user's files.
+    del_folder_created = not Lua_PathFileExists(del_folder) and Lua_CreateDirectory(del_folder)
   end
 end
 
@@ -431,6 +434,24 @@ end
 
 local function set_product_dword(name, value)
   Lua_RegAdd("HKCU", "SOFTWARE\\Quellby", name, "REG_DWORD", value, true)
+end
+
+-- What the helper DLL and the programs started here change, added to the install record with its undo so
+-- that the uninstaller takes it back.
+function record_outside_changes(is_win11)
+  if DesktopShortcutChk then
+    Lua_RegVarByCSIDL("DESKTOP", 16)  -- CSIDL_DESKTOPDIRECTORY, where the helper saves the shortcut
+    Lua_RecordOutsideChange("file", string.format("%s\\%s.lnk", "%DESKTOP%", global_product_name), "desktop shortcut")
+  end
+  if QuickLaunchChk and is_win11 then
+    Lua_RecordOutsideChange("file", quick_launch_link(search_display_name), "taskbar shortcut")
+  end
+  for _, name in ipairs(shell_extensions()) do
+    Lua_RecordOutsideChange("server", global_install_path .. "\\" .. name, "shell extension")
+  end
+  if InstallSearchServer then
+    Lua_RecordOutsideChange("service", "quellbyss", "search service")  -- registered before the finish dialog
+  end
 end
 
 function ORVSE_OnInstall()
@@ -526,10 +547,12 @@ function ORVSE_OnInstall()
     Lua_CreateDirectory(global_install_path .. "\\log")
     Lua_CreateDirectory(global_install_path .. "\\ZipUpdater\\log")
   end
-  if del_folder ~= temp_folder then
+  if del_folder ~= temp_folder and del_folder_created then
     Lua_DelFileRecursive(del_folder)
     Lua_DeleteFileAfterReboot(del_folder)
   end
+  record_outside_changes(is_win11)
+  Lua_WriteInstallLog(global_install_path, previous_install_path)
 end
 
 function ORVSE_BeforeComplete()

@@ -227,7 +227,8 @@ local function prepare_del_folder()
   del_folder = temp_folder
   if string.lower(string.sub(temp_folder, 1, 1)) ~= string.lower(string.sub(global_install_path, 1, 1)) then
     del_folder = paht_remove_filename(global_install_path) .. "\\del_reboot"
-    Lua_CreateDirectory(del_folder)
+    -- Only a folder this run made is emptied afterwards: one of that name may hold the user's files.
+    del_folder_created = not Lua_PathFileExists(del_folder) and Lua_CreateDirectory(del_folder)
   end
 end
 
@@ -306,9 +307,6 @@ function doUninstall()
   remove_shortcuts()
   report_reason()
 
-  start_menu_app_dir = string.format("%s\\%s", "%COMMPROGRAMS%", global_product_name)
-  Lua_DelFileRecursive(start_menu_app_dir)
-  Lua_DeleteFile(start_menu_app_dir)
   fsredir:Revert()
 
   reg_del_list = {
@@ -323,8 +321,10 @@ function doUninstall()
   -- The install wrote a start-with-Windows value that names the program about to be deleted.
   Lua_RegDel("HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Quellby")
 
-  Lua_DelFileRecursiveEx(global_install_path, on_delete_error)
-  if del_folder ~= temp_folder then
+  -- What the install log lists goes, newest first, the Start-menu folder and its shortcuts with it; files the
+  -- user put in the install folder stay, and so does the folder that holds them.
+  Lua_RemoveInstallLog(global_install_path, on_delete_error)
+  if del_folder ~= temp_folder and del_folder_created then
     Lua_DelFileRecursive(del_folder)
     Lua_DeleteFileAfterReboot(del_folder)
   end

@@ -152,6 +152,7 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
     ASSERT_TRUE(ReadFileBytes(folder_ + L"\\Uninst.dar1", &dar1));
     EXPECT_EQ(dar0, ChunkOf(SilentSetup(), L"GLOBAL_VAR.LUAC"));
     EXPECT_EQ(dar1, ChunkOf(SilentSetup(), L"UNINSTSCRIPT.LUAC"));
+    EXPECT_TRUE(FileExists(folder_ + L"\\Uninst.rec"));
 
     // The registry rows, in the program's own view.
     const HKEY lm = HKEY_LOCAL_MACHINE, cu = HKEY_CURRENT_USER;
@@ -231,6 +232,8 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
     EXPECT_FALSE(RegKeyExists(lm, kUninstallKey));
     EXPECT_FALSE(ReadValue(cu, kRunKey, L"Quellby", &type, &date));
     EXPECT_FALSE(DirExists(programs));
+    EXPECT_FALSE(DirExists(folder_)) << u.Describe();  // made by the install, and empty once its files went
+    EXPECT_FALSE(FileExists(KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + kProductName + L".lnk"));
     EXPECT_EQ(ServiceState(L"quellbyss"), 0u);
     ASSERT_TRUE(reports.WaitFor(1, 2, 5000));
     EXPECT_EQ(reports.Datagrams().at(0), Report("2"));
@@ -238,6 +241,35 @@ TEST_F(SampleInstallWow64, SilentInstallWritesTheProductAndItsUninstallerRemoves
     EXPECT_EQ(posts.at(0).requestLine, "POST /api/UnInstallStat HTTP/1.0");
     EXPECT_EQ(posts.at(1).requestLine, "POST /api/UninstallReport HTTP/1.0");
     EXPECT_EQ(posts.at(1).body, R"({"uninstreasonid":2, "uninstsuggest":"a\\bc","contact":"qq\"1\""})");
+}
+
+// The user's own files in the install folder outlive the uninstall; upgrades, over an install an earlier
+// setup made without a log and over one with a log, leave nothing of any version behind.
+TEST_F(SampleInstallWow64, AnUninstallKeepsTheUsersFilesAndUpgradesLeaveNothingBehind) {
+    TempDir shared(L"quellby shared");
+    const std::wstring keep = shared.Sub(L"keep.txt"), note = shared.Sub(L"docs\\深\\note.txt");
+    ASSERT_TRUE(WriteFileBytes(keep, "mine") &&
+                ::SHCreateDirectoryExW(nullptr, shared.Sub(L"docs\\深").c_str(), nullptr) == ERROR_SUCCESS &&
+                WriteFileBytes(note, "mine"));
+    ASSERT_TRUE(EndedWith(RunSetup(SilentSetup(), {L"/s", L"/path:" + shared.Path()}, kInstallTimeoutMs), 1));
+    const SetupResult u = RunSetup(shared.Sub(L"Uninstall.exe"), {L"/S"}, kInstallTimeoutMs);
+    ASSERT_TRUE(EndedWith(u, 1));
+    EXPECT_TRUE(FileExists(keep));
+    EXPECT_TRUE(FileExists(note)) << u.Describe();
+    for (const std::wstring& name : PayloadFiles()) EXPECT_FALSE(FileExists(shared.Sub(name))) << ToUtf8(name);
+    EXPECT_FALSE(FileExists(shared.Sub(L"Uninst.rec")));
+
+    TempDir temp(L"quellby upgrade");
+    const std::wstring target = temp.Sub(L"app");
+    ASSERT_TRUE(EndedWith(RunSetup(SilentSetup(), {L"/s", L"-path=" + target}, kInstallTimeoutMs), 1));
+    ASSERT_TRUE(::DeleteFileW((target + L"\\Uninst.rec").c_str()));  // as an earlier setup left it
+    for (int run = 0; run < 2; ++run)
+        ASSERT_TRUE(EndedWith(RunSetup(SilentSetup(), {L"/s", L"-path=" + target}, kInstallTimeoutMs), 1));
+    const SetupResult last = RunSetup(target + L"\\Uninstall.exe", {L"/S"}, kInstallTimeoutMs);
+    ASSERT_TRUE(EndedWith(last, 1));
+    EXPECT_FALSE(DirExists(target)) << last.Describe();
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kProductKey));
 }
 
 // A silent install into `folder` with `args`; the run and the reports it sent.

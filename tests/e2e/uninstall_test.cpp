@@ -42,8 +42,20 @@ bool PlaceLink(const std::wstring& path) {
     return (made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) && WriteFileBytes(path, "link");
 }
 
-// An installation as the setup leaves it: the chunks, the helper DLL, product files, the registry keys and
-// a Quick Launch shortcut. The keys and shortcuts are removed again when the object goes away.
+// An install log listing the folder and `files` in it as written by the install, and `extra` lines.
+bool WriteInstallLog(const std::wstring& folder, const std::vector<std::wstring>& files, const std::string& extra = "") {
+    std::string text = "ORV install record\t1\r\nD\tC\t" + ToUtf8(folder) + "\r\n";
+    for (const std::wstring& file : files) {
+        const size_t slash = file.rfind(L'\\');
+        if (slash != std::wstring::npos) text += "D\tC\t" + ToUtf8(folder + L"\\" + file.substr(0, slash)) + "\r\n";
+        text += "F\tC\t" + ToUtf8(folder + L"\\" + file) + "\r\n";
+    }
+    return WriteFileBytes(folder + L"\\Uninst.rec", text + extra);
+}
+
+// An installation as the setup leaves it: the chunks, the helper DLL, product files, the registry keys,
+// a Quick Launch shortcut and the install log. The keys and shortcuts are removed again when the object
+// goes away.
 class Installation {
 public:
     Installation() : dir_(L"orvuninst") {
@@ -55,7 +67,9 @@ public:
               RegWriteDword(HKEY_CURRENT_USER, kProductKey, L"UnionId", 1234) &&
               RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", Path()) &&
               RegWriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", L"\"" + Program() + L"\"") &&
-              PlaceLink(QuickLaunchLink(kProductName));
+              PlaceLink(QuickLaunchLink(kProductName)) &&
+              WriteInstallLog(Path(), {L"Uninst.dar0", L"Uninst.dar1", L"func_helper.dll", L"Uninstall.exe",
+                                       L"Quellby.exe", L"data\\settings.ini"});
     }
     ~Installation() {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeAt(root, kProductKey);
@@ -180,9 +194,40 @@ TEST(Uninstaller, SilentRunRemovesFilesKeysAndShortcutsAndRunsEveryHook) {
     ASSERT_TRUE(EndedWith(r, 1));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"script_version:1.0.2.55", L"union_id=1234", L"HKLM\\" + kProductKey,
                                        L"HKCU\\" + kProductKey, L"HKLM\\" + kUninstallKey,
-                                       L"ORVScriptEngine::DeleteDirectoriesEx " + install.Path(), L"-----install----"}));
+                                       L"Install log " + install.Path() + L"\\Uninst.rec: everything removed",
+                                       L"-----install----"}));
     EXPECT_TRUE(LacksLine(r.lines, L"uninstreason:"));  // no contact text: no reason report
     EXPECT_EQ(install.Leftovers(), "");
+}
+
+TEST(Uninstaller, OnlyWhatTheLogListsGoesAndEntriesOutsideTheFolderAreRefused) {
+    Installation install;
+    TempDir elsewhere(L"orvelsewhere");
+    const std::wstring outside = elsewhere.Sub(L"system.dll"), behind = install.Path() + L"\\..\\" + L"keep.dll";
+    ASSERT_TRUE(install.Ok() && WriteFileBytes(outside, "x") && WriteFileBytes(install.Path() + L"\\keep.txt", "mine") &&
+                ::CreateDirectoryW((install.Path() + L"\\docs").c_str(), nullptr) &&
+                WriteFileBytes(install.Path() + L"\\data\\深.txt", "mine"));
+    std::string log;
+    ASSERT_TRUE(ReadFileBytes(install.Path() + L"\\Uninst.rec", &log));
+    ASSERT_TRUE(WriteFileBytes(install.Path() + L"\\Uninst.rec",
+                               log + "F\tC\t" + ToUtf8(outside) + "\r\nF\tC\t" + ToUtf8(behind) + "\r\n"));
+
+    const SetupResult r = RunUninstaller(install, {L"/S"});
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(FileExists(outside));
+    EXPECT_TRUE(FileExists(install.Path() + L"\\keep.txt"));
+    EXPECT_TRUE(FileExists(install.Path() + L"\\data\\深.txt"));
+    EXPECT_TRUE(DirExists(install.Path() + L"\\docs"));
+    EXPECT_FALSE(FileExists(install.Path() + L"\\Quellby.exe"));
+    EXPECT_FALSE(FileExists(install.Path() + L"\\data\\settings.ini"));
+    EXPECT_FALSE(FileExists(install.Path() + L"\\Uninst.rec"));
+    EXPECT_TRUE(ContainsLine(r.lines, L"Fun:Lua_RemoveInstallLog, Description:" + outside +
+                                          L" refused, it lies outside the install folder and the install's own places"));
+    EXPECT_TRUE(ContainsLine(r.lines, L"Fun:Lua_RemoveInstallLog, Description:" + behind +
+                                          L" refused, it is no plain full path"));
+    EXPECT_TRUE(ContainsLine(r.lines, L"Fun:Lua_RemoveInstallLog, Description:" + install.Path() +
+                                          L" kept, it holds files the install did not write"));
+    EXPECT_EQ(install.Leftovers(), " install-folder");
 }
 
 TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
@@ -211,7 +256,10 @@ TEST(Uninstaller, ReasonReportIsValidJsonWhateverTheTextsHold) {
 TEST(Uninstaller, TheCopyRunsFromAPrivateFolderThatIsGoneAfterwards) {
     Installation install;
     ASSERT_TRUE(install.Ok() && CopyFixture(L"vektostat.dll", install.Path()) &&
-                CopyFixture(L"udp_vekto.dll", install.Path()));
+                CopyFixture(L"udp_vekto.dll", install.Path()) &&
+                WriteInstallLog(install.Path(), {L"Uninst.dar0", L"Uninst.dar1", L"func_helper.dll", L"Uninstall.exe",
+                                                 L"Quellby.exe", L"data\\settings.ini", L"vektostat.dll",
+                                                 L"udp_vekto.dll"}));
     const std::wstring temp = TempFolder();
     const PlantedPrograms planted({temp, ParentFolder(temp)}, {L"vektostat.dll", L"udp_vekto.dll"}, kMarkerDll);
     ASSERT_TRUE(planted.Ok());

@@ -2,6 +2,7 @@
 #include "orvscriptengine/scriptactions.h"
 
 #include "orvscriptengine/actions/actions.h"
+#include "orvscriptengine/installrecord.h"
 
 namespace orv {
 
@@ -52,11 +53,15 @@ const luaL_Reg kActions[] = {
     {"Lua_ShellExec", Lua_ShellExec},
     // Added after the forty.
     {"Lua_GetFullPathName", Lua_GetFullPathName},
+    {"Lua_RecordOutsideChange", Lua_RecordOutsideChange},
+    {"Lua_WriteInstallLog", Lua_WriteInstallLog},
+    {"Lua_RemoveInstallLog", Lua_RemoveInstallLog},
 };
 
 }  // namespace
 
 void RegisterActions(lua_State* L) {
+    InstallRecord::Instance();  // the record hears every change from the first action on
     for (const luaL_Reg& action : kActions) lua_register(L, action.name, action.func);
 }
 

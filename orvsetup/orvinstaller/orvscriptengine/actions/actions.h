@@ -35,6 +35,11 @@ int Lua_GetProcessId(lua_State* L);
 int Lua_GetImagePathByPid(lua_State* L);
 int Lua_KillAllTaskByName(lua_State* L);
 
+// recordactions.cpp
+int Lua_RecordOutsideChange(lua_State* L);
+int Lua_WriteInstallLog(lua_State* L);
+int Lua_RemoveInstallLog(lua_State* L);
+
 // registryactions.cpp
 int Lua_RegQuery(lua_State* L);
 int Lua_RegAdd(lua_State* L);
