@@ -2,6 +2,7 @@
 #include "orvinitdlg.h"
 
 #include "dialogtext.h"
+#include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "ui/buttonuiobject.h"
 #include "ui/carouseluiobject.h"
@@ -180,8 +181,10 @@ void ORVInitDlg::OnLeave(LPARAM sender) {
 
 bool ORVInitDlg::FolderIsUsable(const std::wstring& path) const {
     if (::PathGetDriveNumberW(path.c_str()) == -1) return false;
-    const int made = ::SHCreateDirectory(nullptr, path.c_str());
-    return made == ERROR_SUCCESS || made == ERROR_FILE_EXISTS || made == ERROR_ALREADY_EXISTS;
+    return orv::CreateFoldersNoticed("ORVInitDlg", path, [](const std::wstring& folder) {
+        const int made = ::SHCreateDirectory(nullptr, folder.c_str());
+        return made == ERROR_SUCCESS || made == ERROR_FILE_EXISTS || made == ERROR_ALREADY_EXISTS;
+    });
 }
 
 void ORVInitDlg::OnInstall() {

@@ -10,6 +10,7 @@
 
 #include "fsutil.h"
 #include "luatestutil.h"
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/deletedirectories.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
@@ -230,3 +231,42 @@ TEST(FileActions, RebootDeletionTemporaryAndUniqueNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hears every change; refuses the ones whose path ends in `refuse`.
+struct HeardChanges : orv::ChangeListener {
+    std::wstring refuse;
+    std::vector<std::wstring> heard;
+    HeardChanges() { orv::AddChangeListener(this); }
+    ~HeardChanges() override { orv::RemoveChangeListener(this); }
+    bool Before(const orv::Change& change) override {
+        heard.push_back(L"before " + std::to_wstring(static_cast<int>(change.kind)) + L" " + change.path);
+        return refuse.empty() || change.path.size() < refuse.size() ||
+               change.path.compare(change.path.size() - refuse.size(), refuse.size(), refuse) != 0;
+    }
+    void After(const orv::Change& change, bool done) override {
+        heard.push_back(std::wstring(done ? L"done " : L"failed ") + change.path);
+    }
+};
+
+}  // namespace
+
+TEST(FileActions, ChangesAreAnnouncedFirstAndARefusedOneIsNotMade) {
+    TempDir dir(L"orvn");
+    TraceCapture capture;
+    HeardChanges listener;
+    ASSERT_TRUE(WriteFileBytes(dir.Sub(L"src.txt"), "abc"));
+    EXPECT_TRUE(RunIn(dir, "ok = Lua_CreateDirectory(dir .. '\\\\n\\\\m') and Lua_CopyFile(dir .. '\\\\src.txt', dir .. "
+                           "'\\\\n\\\\m')"));
+    const std::vector<std::wstring> expected = {
+        L"before 2 " + dir.Sub(L"n"), L"before 2 " + dir.Sub(L"n\\m"), L"done " + dir.Sub(L"n"),
+        L"done " + dir.Sub(L"n\\m"), L"before 0 " + dir.Sub(L"n\\m\\src.txt"), L"done " + dir.Sub(L"n\\m\\src.txt")};
+    EXPECT_EQ(listener.heard, expected);
+    listener.refuse = L"dst.txt";
+    EXPECT_FALSE(RunIn(dir, "ok = Lua_RenameFile(dir .. '\\\\src.txt', dir .. '\\\\dst.txt')"));
+    EXPECT_TRUE(FileExists(dir.Sub(L"src.txt")));
+    EXPECT_FALSE(FileExists(dir.Sub(L"dst.txt")));
+    EXPECT_TRUE(Traced(L"Fun:Lua_RenameFile, Description:" + dir.Sub(L"dst.txt") +
+                       L" not changed, a change listener refused it\r\n"));
+}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "luatestutil.h"
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "tracecapture.h"
 #include "utility/uniquehandle.h"
@@ -115,6 +116,31 @@ TEST_F(Registry, DeletionOfOneValueOrAWholeTree) {
 }
 
 // A NUL inside a name would cut it short, and the action would reach the parent key or another value.
+TEST_F(Registry, CreatedKeysAndSetValuesAreAnnouncedWithTheirView) {
+    struct Heard : orv::ChangeListener {
+        std::vector<std::wstring> lines;
+        bool Before(const orv::Change& c) override {
+            lines.push_back(std::to_wstring(static_cast<int>(c.kind)) + L" " + c.root + L"\\" + c.key + L":" +
+                            c.valueName + L" " + std::to_wstring(c.existed) + L" " + std::to_wstring(c.view));
+            return true;
+        }
+        void After(const orv::Change&, bool done) override { lines.push_back(done ? L"done" : L"failed"); }
+    } heard;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey.c_str());
+    orv::AddChangeListener(&heard);
+    const bool ok = RunRegistry("ok = Lua_RegAdd('HKCU', key .. '\\\\a', 'v', 'REG_DWORD', 1, true)"
+                                " and Lua_RegAdd('HKCU', key .. '\\\\a', 'v', 'REG_DWORD', 2, true)");
+    orv::RemoveChangeListener(&heard);
+    ASSERT_TRUE(ok);
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    const std::wstring view = std::to_wstring(sizeof(void*) == 8 ? KEY_WOW64_64KEY : wow64 ? KEY_WOW64_32KEY : 0);
+    const std::vector<std::wstring> expected = {
+        L"6 HKCU\\" + kKey + L": 0 " + view, L"6 HKCU\\" + kKey + L"\\a: 0 " + view, L"done", L"done",
+        L"7 HKCU\\" + kKey + L"\\a:v 0 " + view, L"done", L"7 HKCU\\" + kKey + L"\\a:v 1 " + view, L"done"};
+    EXPECT_EQ(heard.lines, expected);
+}
+
 TEST_F(Registry, NamesWithANulAreRefused) {
     ASSERT_TRUE(RunRegistry("ok = Lua_RegAdd('HKCU', key, 'v', 'REG_SZ', 'kept', true)"));
     TraceCapture capture;

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "orvscriptengine/changenotice.h"
 #include "utility/processfolders.h"
 #include "utility/securitydescriptor.h"
 #include "utility/trace.h"
@@ -94,6 +95,21 @@ bool CreateFolderTree(const std::wstring& path) {
     }
     if (missing.size() > 1 || !IsFolder(full)) ::SHCreateDirectoryExW(nullptr, full.c_str(), nullptr);
     return IsFolder(full);
+}
+
+bool CreateFoldersNoticed(const char* action, const std::wstring& path,
+                          const std::function<bool(const std::wstring&)>& create) {
+    if (ClassifyProgramName(path) != ProgramNameKind::kFull) return create(path);  // refused there
+    std::wstring full = FullPath(path);
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    std::vector<Change> changes;
+    for (const std::wstring& folder : MissingFolders(full)) changes.push_back(FolderChange(folder));
+    size_t allowed = 0;
+    while (allowed < changes.size() && NoticeBefore(action, changes[allowed])) ++allowed;
+    const bool refused = allowed < changes.size();
+    if (!refused) create(full);
+    for (size_t k = 0; k < allowed; ++k) NoticeAfter(changes[k], !refused && IsFolder(changes[k].path));
+    return !refused && IsFolder(full);
 }
 
 }  // namespace orv

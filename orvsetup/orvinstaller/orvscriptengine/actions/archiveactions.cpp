@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/archive/archiveextractor.h"
 #include "orvscriptengine/scriptcallback.h"
 #include "utility/fileio.h"
@@ -36,6 +39,37 @@ ResourceName ArgResourceName(lua_State* L, int index) {
     return name;
 }
 
+// The notices of one extraction: each file is announced before it takes its place and its outcome told when
+// it was written, or as not done when the next file comes or the extraction ends first. A folder is told
+// of right after it was made (an empty new folder, nothing lost).
+class ExtractionNotices {
+public:
+    ~ExtractionNotices() { Settle(false); }
+
+    bool BeforePlace(const std::wstring& path) {
+        Settle(false);
+        Change change = FileWriteChange(path);
+        if (!NoticeBefore("Lua_UnCompress7z", change)) return false;
+        pending_ = std::move(change);
+        open_ = true;
+        return true;
+    }
+    void Written() { Settle(true); }
+    void FolderCreated(const std::wstring& path) {
+        const Change change = FolderChange(path);
+        if (NoticeBefore("Lua_UnCompress7z", change)) NoticeAfter(change, true);
+    }
+
+private:
+    void Settle(bool done) {
+        if (open_) NoticeAfter(pending_, done);
+        open_ = false;
+    }
+
+    Change pending_;
+    bool open_ = false;
+};
+
 int PushResult(lua_State* L, int argumentCount, bool result) {
     lua_settop(L, argumentCount);
     return PushFlag(L, result);
@@ -55,8 +89,14 @@ int Lua_UnCompress7z(lua_State* L) {
     const bool withFile = (count == 4 || withError) && lua_type(L, 4) == LUA_TFUNCTION;
     ScriptCallback onError(L, withError ? 5 : 0);  // references released when the call ends, on every path
     ScriptCallback onFile(L, withFile ? 4 : 0);
+    ExtractionNotices notices;
     ExtractCallbacks callbacks;
-    if (withFile) callbacks.onFile = [&onFile](const std::wstring& path) { onFile.Call(path); };
+    callbacks.beforePlace = [&notices](const std::wstring& path) { return notices.BeforePlace(path); };
+    callbacks.onFolderCreated = [&notices](const std::wstring& path) { notices.FolderCreated(path); };
+    callbacks.onFile = [&notices, &onFile, withFile](const std::wstring& path) {
+        notices.Written();
+        if (withFile) onFile.Call(path);
+    };
     if (withError)
         callbacks.onError = [&onError](const std::wstring& path, int error) { return onError.Call(path, error); };
 
@@ -115,9 +155,13 @@ int Lua_ExtractResource(lua_State* L) {
     const ResourceName name = ArgResourceName(L, 2);
     const ResourceBytes resource = LoadResourceBytes(::GetModuleHandleW(nullptr), type.c_str(), name.id);
     bool ok = resource.status == ResourceStatus::kLoaded || resource.status == ResourceStatus::kEmpty;
+    std::unique_ptr<ChangeNotice> notice;
     if (!ok) TraceLine(L"Fun:%ls ,LoadResource failed!\r\n", L"Lua_ExtractResource");
     if (ok) {
-        const UniqueFileHandle file = CreateFileHandle(destination.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS);
+        notice = std::make_unique<ChangeNotice>("Lua_ExtractResource", FileWriteChange(destination));
+        const UniqueFileHandle file = notice->Allowed()
+                                          ? CreateFileHandle(destination.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS)
+                                          : UniqueFileHandle();
         if (!file) {
             TraceLine(L"Fun:%ls ,CreateFileW %ls failed!\r\n", L"Lua_ExtractResource", destination.c_str());
             ok = false;
@@ -133,6 +177,7 @@ int Lua_ExtractResource(lua_State* L) {
             if (!ok) TraceLine(L"Fun:%ls ,WriteFile %ls failed!\r\n", L"Lua_ExtractResource", destination.c_str());
         }
     }
+    if (notice) notice->Done(ok);
     lua_pushboolean(L, ok ? 1 : 0);
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/deletedirectories.h"
 #include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/scriptcallback.h"
@@ -50,7 +51,7 @@ int Lua_CreateDirectory(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (PathExists(path)) return PushFlag(L, true);
-    CreateFolderTree(path);
+    if (!CreateFoldersNoticed("Lua_CreateDirectory", path, CreateFolderTree) && !PathExists(path)) return PushFlag(L, false);
     if (!RequirePath("Lua_CreateDirectory", path)) return PushFlag(L, false);
     TraceLine(L"Create Directory %ls!\r\n", path.c_str());
     return PushFlag(L, true);
@@ -58,17 +59,28 @@ int Lua_CreateDirectory(lua_State* L) {
 
 namespace {
 
+// Where a copy or move puts its source: into an existing folder under the source's own name, else the
+// destination itself.
+std::wstring OperationTarget(const std::wstring& source, const std::wstring& destination) {
+    if (!IsFolder(destination) || IsFolder(source)) return destination;
+    const size_t slash = source.find_last_of(L"\\/");
+    return destination + L"\\" + (slash == std::wstring::npos ? source : source.substr(slash + 1));
+}
+
 int CopyOrMove(lua_State* L, UINT operation) {
     const bool copy = operation == FO_COPY;
     const char* action = copy ? "Lua_CopyFile" : "Lua_MoveFile";
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
     if (!RequirePath(action, source)) return PushFlag(L, false);
+    const std::wstring target = OperationTarget(source, destination);
+    ChangeNotice notice(action, copy ? FileWriteChange(target) : MoveChange(source, target));
+    if (!notice.Allowed()) return PushFlag(L, false);
     const int code = ShellOperation(operation, source, destination, copy ? kCopyFlags : kQuietFlags);
     const wchar_t* verb = copy ? L"Copy" : L"Move";
     if (code == 0) {
         TraceLine(L"%ls %ls to %ls !", verb, source.c_str(), destination.c_str());
-        return PushFlag(L, true);
+        return PushFlag(L, notice.Done(true));
     }
     TraceLine(L"%ls %ls to %ls failed!", verb, source.c_str(), destination.c_str());
     TraceLine(L"SHFileOperation error code : %#x\r\n", static_cast<unsigned>(code));
@@ -88,9 +100,11 @@ int Lua_RenameFile(lua_State* L) {
     std::wstring source, destination;
     if (!ArgPath(L, 1, source) || !ArgPath(L, 2, destination)) return PushFlag(L, false);
     if (!RequirePath("Lua_RenameFile", source)) return PushFlag(L, false);
+    ChangeNotice notice("Lua_RenameFile", MoveChange(source, destination));
+    if (!notice.Allowed()) return PushFlag(L, false);
     const bool moved = ::MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     TraceLine(moved ? L"MoveFile %ls to %ls !" : L"MoveFile %ls to %ls failed!", source.c_str(), destination.c_str());
-    return PushFlag(L, moved);
+    return PushFlag(L, notice.Done(moved));
 }
 
 namespace {
@@ -119,7 +133,12 @@ bool DeleteAsking(const std::wstring& path) {
 int Lua_DeleteFile(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
-    return PushFlag(L, DeleteAsking(path));
+    if (!PathExists(path)) return PushFlag(L, true);
+    ChangeNotice notice("Lua_DeleteFile", DeleteChange(path));
+    if (!notice.Allowed()) return PushFlag(L, false);
+    const bool deleted = DeleteAsking(path);
+    notice.Done(!PathExists(path));
+    return PushFlag(L, deleted);
 }
 
 // Lua_DeleteFileEx(path) -> boolean; no question, no trace.
@@ -127,7 +146,9 @@ int Lua_DeleteFileEx(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return PushFlag(L, false);
     if (!PathExists(path)) return PushFlag(L, true);
-    return PushFlag(L, ShellOperation(FO_DELETE, path, std::wstring(), kQuietFlags) == 0);
+    ChangeNotice notice("Lua_DeleteFileEx", DeleteChange(path));
+    if (!notice.Allowed()) return PushFlag(L, false);
+    return PushFlag(L, notice.Done(ShellOperation(FO_DELETE, path, std::wstring(), kQuietFlags) == 0));
 }
 
 // Lua_DelFileRecursive(path) -> true when the path did not exist, no result otherwise.
@@ -136,6 +157,8 @@ int Lua_DelFileRecursive(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return 0;
     if (!PathExists(path)) return PushFlag(L, true);
+    ChangeNotice notice("Lua_DelFileRecursive", DeleteChange(path));
+    if (!notice.Allowed()) return 0;
     if (IsFolder(path)) {
         TraceLine(L"PathIsDirectoryW");
         DeleteDirectories(path);
@@ -143,6 +166,7 @@ int Lua_DelFileRecursive(lua_State* L) {
         TraceLine(L"Path is file!");
         ::DeleteFileW(path.c_str());
     }
+    notice.Done(!PathExists(path));
     return 0;
 }
 
@@ -155,6 +179,8 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
     std::wstring path;
     if (!ArgPath(L, 1, path)) return 0;
     if (!PathExists(path)) return PushFlag(L, true);
+    ChangeNotice notice("Lua_DelFileRecursiveEx", DeleteChange(path));
+    if (!notice.Allowed()) return 0;
     DeletionFailed failed;
     if (!onError.Empty())
         failed = [&onError](const std::wstring& failed, DWORD error) { onError.Call(failed, static_cast<int>(error)); };
@@ -165,6 +191,7 @@ int Lua_DelFileRecursiveEx(lua_State* L) {
         TraceLine(L"Path is file!");
         if (!::DeleteFileW(path.c_str()) && failed) failed(path, ::GetLastError());
     }
+    notice.Done(!PathExists(path));
     return 0;
 }
 
@@ -200,6 +227,16 @@ int Lua_GetTempFileName(lua_State* L) {
         lua_pushnil(L);
         return 1;
     }
+    // The name is only known once the system has made the file: the notice follows it at once.
+    Change made = FileWriteChange(name);
+    made.kind = ChangeKind::kFileCreated;
+    made.existed = false;
+    if (!NoticeBefore("Lua_GetTempFileName", made)) {
+        ::DeleteFileW(name);
+        lua_pushnil(L);
+        return 1;
+    }
+    NoticeAfter(made, true);
     return PushText(L, name);
 }
 

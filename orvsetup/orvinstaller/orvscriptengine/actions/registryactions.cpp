@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/pathexpand.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -35,6 +36,43 @@ LONG OpenKey(const std::wstring& root, const std::wstring& subkey, REGSAM access
     HKEY predefined = ParseRootKey(root);
     if (!predefined) return ERROR_INVALID_HANDLE;
     return ::RegOpenKeyExW(predefined, subkey.c_str(), 0, access, key.Put());
+}
+
+// The view the keys of this program are opened in: a 32-bit program on 64-bit Windows sees the 32-bit
+// view, a 64-bit program the 64-bit one; 32-bit Windows has one view only.
+REGSAM OwnView() {
+#ifdef _WIN64
+    return KEY_WOW64_64KEY;
+#else
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_32KEY : 0;
+#endif
+}
+
+Change RegistryChange(ChangeKind kind, const std::wstring& root, const std::wstring& subkey,
+                      const std::wstring& name = std::wstring()) {
+    Change change;
+    change.kind = kind;
+    change.root = root;
+    change.key = subkey;
+    change.valueName = name;
+    change.view = OwnView();
+    return change;
+}
+
+// The keys of `subkey` that are missing, the top-most first.
+std::vector<std::wstring> MissingKeys(HKEY predefined, const std::wstring& subkey) {
+    std::vector<std::wstring> missing;
+    size_t end = 0;
+    while (end != std::wstring::npos) {
+        end = subkey.find(L'\\', end + 1);
+        const std::wstring prefix = subkey.substr(0, end);
+        if (prefix.empty() || prefix.back() == L'\\') continue;
+        UniqueHKey key;
+        if (::RegOpenKeyExW(predefined, prefix.c_str(), 0, KEY_READ, key.Put()) == ERROR_FILE_NOT_FOUND)
+            missing.push_back(prefix);
+    }
+    return missing;
 }
 
 }  // namespace
@@ -97,18 +135,29 @@ int Lua_RegAdd(lua_State* L) {
     if (!ArgName(L, 1, root) || !ArgName(L, 2, subkey) || !ArgName(L, 3, name)) return PushFlag(L, false);
     const std::wstring type = ArgText(L, 4);
     HKEY predefined = ParseRootKey(root);
+    std::vector<Change> keys;
+    if (predefined)
+        for (const std::wstring& missing : MissingKeys(predefined, subkey))
+            keys.push_back(RegistryChange(ChangeKind::kRegKeyCreated, root, missing));
+    size_t allowed = 0;
+    while (allowed < keys.size() && NoticeBefore("Lua_RegAdd", keys[allowed])) ++allowed;
+    if (allowed < keys.size()) {
+        for (size_t k = 0; k < allowed; ++k) NoticeAfter(keys[k], false);
+        return PushFlag(L, false);
+    }
     UniqueHKey key;
     const LONG created = predefined ? ::RegCreateKeyExW(predefined, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                                         kReadWrite, nullptr, key.Put(), nullptr)
                                     : ERROR_INVALID_HANDLE;
+    for (const Change& made : keys) NoticeAfter(made, created == ERROR_SUCCESS);
     if (created != ERROR_SUCCESS) {
         TraceLine(L"Fun:Lua_RegAdd, Description:cannot open %ls\\%ls, errcode: %ld\r\n", root.c_str(), subkey.c_str(),
                   static_cast<long>(created));
         return PushFlag(L, false);
     }
-    if (!ArgFlag(L, 6) &&
-        ::RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND)
-        return PushFlag(L, true);  // there already, and not to be overwritten
+    const bool existed =
+        ::RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND;
+    if (!ArgFlag(L, 6) && existed) return PushFlag(L, true);  // there already, and not to be overwritten
 
     DWORD valueType = REG_NONE;
     std::vector<BYTE> data;
@@ -140,6 +189,10 @@ int Lua_RegAdd(lua_State* L) {
         TraceLine(L"Fun:Lua_RegAdd, Description:unknown value type %ls, nothing written\r\n", type.c_str());
         return PushFlag(L, false);
     }
+    Change value = RegistryChange(ChangeKind::kRegValueSet, root, subkey, name);
+    value.existed = existed;
+    ChangeNotice notice("Lua_RegAdd", value);
+    if (!notice.Allowed()) return PushFlag(L, false);
     const LONG written = ::RegSetValueExW(key.Get(), name.c_str(), 0, valueType, data.empty() ? nullptr : data.data(),
                                           static_cast<DWORD>(data.size()));
     if (written != ERROR_SUCCESS) {
@@ -147,7 +200,7 @@ int Lua_RegAdd(lua_State* L) {
                   static_cast<long>(written));
         return PushFlag(L, false);
     }
-    return PushFlag(L, true);
+    return PushFlag(L, notice.Done(true));
 }
 
 // Lua_RegDel(root, subkey [, valueName]) -> boolean: one value, or the whole key tree. What is already
@@ -162,9 +215,11 @@ int Lua_RegDel(lua_State* L) {
         const LONG opened = OpenKey(root, subkey, kReadWrite, key);
         if (opened == ERROR_FILE_NOT_FOUND) return PushFlag(L, true);
         if (opened != ERROR_SUCCESS) return PushFlag(L, false);
+        ChangeNotice notice("Lua_RegDel", RegistryChange(ChangeKind::kRegValueDeleted, root, subkey, name));
+        if (!notice.Allowed()) return PushFlag(L, false);
         const LONG deleted = ::RegDeleteValueW(key.Get(), name.c_str());
         TraceLine(L"Delete Value %ls, %ls, %ls", root.c_str(), subkey.c_str(), name.c_str());
-        return PushFlag(L, deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND);
+        return PushFlag(L, notice.Done(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND));
     }
     UniqueHKey rootKey;
     HKEY predefined = ParseRootKey(root);
@@ -178,7 +233,10 @@ int Lua_RegDel(lua_State* L) {
         TraceLine(L"DeleteSubKey \"%ls\" refused: it names the whole of %ls", subkey.c_str(), root.c_str());
         return PushFlag(L, false);
     }
+    ChangeNotice notice("Lua_RegDel", RegistryChange(ChangeKind::kRegKeyDeleted, root, subkey));
+    if (!notice.Allowed()) return PushFlag(L, false);
     const LONG deleted = ::RegDeleteTreeW(rootKey.Get(), subkey.c_str());
+    notice.Done(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND);
     if (deleted == ERROR_FILE_NOT_FOUND) return PushFlag(L, true);
     if (deleted != ERROR_SUCCESS) {
         TraceLine(L"DeleteSubKey %ls failed, errcode: %ld", subkey.c_str(), static_cast<long>(deleted));

@@ -11,6 +11,8 @@
 #include <cwchar>
 
 #include "orvscriptengine/actionargs.h"
+#include "orvscriptengine/changenotice.h"
+#include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/pathexpand.h"
 #include "utility/libraryload.h"
 #include "utility/processfolders.h"
@@ -150,9 +152,14 @@ int Lua_CreateShortcut(lua_State* L) {
     std::wstring target, linkPath;
     if (!ArgPath(L, 1, target, false) || !ArgPath(L, 2, linkPath)) return PushFlag(L, false);
     const std::wstring folder = FolderOf(linkPath);
-    if (!folder.empty() && !PathExists(folder)) ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (!folder.empty() && !PathExists(folder))
+        CreateFoldersNoticed("Lua_CreateShortcut", folder, [](const std::wstring& path) {
+            return ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS;
+        });
     ComRef<IPersistFile> file;
     if (!PrepareLink(L, target, file)) return PushFlag(L, false);
+    ChangeNotice notice("Lua_CreateShortcut", ShortcutChange(linkPath));
+    if (!notice.Allowed()) return PushFlag(L, false);
     if (FAILED(file->Save(linkPath.c_str(), TRUE))) {
         const DWORD error = ::GetLastError();
         TraceLine(L"Save %ls failed!\r\n", linkPath.c_str());
@@ -160,7 +167,7 @@ int Lua_CreateShortcut(lua_State* L) {
         return PushFlag(L, false);
     }
     TraceLine(L"Save Shortcut %ls \r\n", linkPath.c_str());
-    return PushFlag(L, true);
+    return PushFlag(L, notice.Done(true));
 }
 
 // Lua_Exec(file [, verb [, parameters [, wait [, viaShell]]]]) -> boolean.
