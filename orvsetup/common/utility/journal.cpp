@@ -222,6 +222,7 @@ bool Journal::MoveAside(const std::wstring& path) {
     record.other = NextAsideName(folder);
     ::ReleaseSRWLockExclusive(&lock_);
     if (!ready || record.other.empty() || !Append(record)) return false;
+    TraceLine(L"install journal: moving aside %ls\r\n", path.c_str());
     if (::MoveFileExW(path.c_str(), record.other.c_str(), 0)) return true;
     TraceLine(L"the old file %ls cannot be moved aside, error %lu: change refused\r\n", path.c_str(), ::GetLastError());
     return false;

@@ -52,6 +52,7 @@ const luaL_Reg kActions[] = {
     {"Lua_ShellExec", Lua_ShellExec},
     // Added after the forty.
     {"Lua_GetFullPathName", Lua_GetFullPathName},
+    {"Lua_KeepOnRollback", Lua_KeepOnRollback},
 };
 
 }  // namespace

@@ -1,0 +1,221 @@
+// Change notices turned into journal records, each written before its change is made.
+#include "orvscriptengine/runjournal.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "orvscriptengine/changenotice.h"
+#include "utility/journal.h"
+#include "utility/journalplace.h"
+#include "utility/securitydescriptor.h"
+#include "utility/trace.h"
+#include "utility/uniquehandle.h"
+
+namespace orv {
+namespace {
+
+constexpr int kMaxKeyDepth = 64;
+
+Journal& TheJournal() {
+    static Journal journal;
+    return journal;
+}
+
+JournalRecord FileRecord(JournalKind kind, const std::wstring& path, const std::wstring& other = L"") {
+    JournalRecord record;
+    record.kind = kind;
+    record.path = LongPath(path);
+    record.other = other.empty() ? other : LongPath(other);
+    return record;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The key as records name it: HKCU becomes the user's own key under HKU, so whichever process rolls back
+// (another architecture's setup, the uninstaller) reaches the same key.
+std::wstring RecordedKey(const std::wstring& root, const std::wstring& key) {
+    const std::wstring below = key.empty() ? L"" : L"\\" + key;
+    if (root == L"HKCU") return L"HKU\\" + CurrentUserSid() + below;
+    return root + below;
+}
+
+HKEY Predefined(const std::wstring& root) {
+    if (root == L"HKCR") return HKEY_CLASSES_ROOT;
+    if (root == L"HKCU") return HKEY_CURRENT_USER;
+    if (root == L"HKLM") return HKEY_LOCAL_MACHINE;
+    if (root == L"HKU") return HKEY_USERS;
+    if (root == L"HKCC") return HKEY_CURRENT_CONFIG;
+    return nullptr;
+}
+
+// The value `name` of the open key as it is now, as a record that puts it back.
+bool OldValue(HKEY key, const std::wstring& recordedKey, REGSAM view, const std::wstring& name, JournalRecord* record) {
+    record->kind = JournalKind::kValueOld;
+    record->path = recordedKey;
+    record->other = name;
+    record->view = view;
+    DWORD type = 0, size = 0;
+    const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
+    LONG result = ::RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    if (result == ERROR_FILE_NOT_FOUND) return record->hadValue = 0, true;
+    if (result != ERROR_SUCCESS || size > kMaxJournalRecordBytes) return false;
+    record->data.resize(size);
+    result = ::RegQueryValueExW(key, valueName, nullptr, &type, record->data.data(), &size);
+    record->data.resize(size);
+    record->hadValue = 1;
+    record->valueType = type;
+    return result == ERROR_SUCCESS;
+}
+
+class Recorder {
+public:
+    explicit Recorder(Journal& journal) : journal_(journal) {}
+
+    bool Record(const Change& change) {
+        switch (change.kind) {
+            case ChangeKind::kFileCreated:
+            case ChangeKind::kFileOverwritten:
+            case ChangeKind::kShortcutWritten: return ReplaceOrCreate(change.path);
+            case ChangeKind::kFolderCreated: return journal_.Append(FileRecord(JournalKind::kFolderCreated, change.path));
+            case ChangeKind::kFileMoved:
+                if (Exists(change.path) && !journal_.MoveAside(LongPath(change.path))) return false;
+                return journal_.Append(FileRecord(JournalKind::kFileMoved, change.from, change.path));
+            case ChangeKind::kFileDeleted:
+            case ChangeKind::kTreeDeleted: return !Exists(change.path) || journal_.MoveAside(LongPath(change.path));
+            case ChangeKind::kRegKeyCreated: return KeyCreated(change);
+            case ChangeKind::kRegValueSet:
+            case ChangeKind::kRegValueDeleted: return ValueChanged(change);
+            case ChangeKind::kRegKeyDeleted: return KeyDeleted(change);
+            case ChangeKind::kOutsideChange: return Outside(change);
+        }
+        return false;
+    }
+
+private:
+    // What is at `path` goes aside and comes back at a rollback; a new file is deleted then.
+    bool ReplaceOrCreate(const std::wstring& path) {
+        if (Exists(path)) return journal_.MoveAside(LongPath(path));
+        return journal_.Append(FileRecord(JournalKind::kFileCreated, path));
+    }
+
+    bool KeyCreated(const Change& change) {
+        JournalRecord record;
+        record.kind = JournalKind::kKeyCreated;
+        record.path = RecordedKey(change.root, change.key);
+        record.view = change.view;
+        return journal_.Append(record);
+    }
+
+    bool ValueChanged(const Change& change) {
+        const HKEY root = Predefined(change.root);
+        UniqueHKey key;
+        if (!root) return false;
+        const LONG opened = ::RegOpenKeyExW(root, change.key.c_str(), 0, KEY_QUERY_VALUE | change.view, key.Put());
+        if (opened == ERROR_FILE_NOT_FOUND) return true;  // nothing to lose: the key comes with its own record
+        JournalRecord record;
+        if (opened != ERROR_SUCCESS || !OldValue(key.Get(), RecordedKey(change.root, change.key), change.view,
+                                                 change.valueName, &record)) {
+            TraceLine(L"the old value of %ls\\%ls cannot be read: change refused\r\n", change.key.c_str(),
+                      change.valueName.c_str());
+            return false;
+        }
+        return journal_.Append(record);
+    }
+
+    // The key's subkeys first, then its values, then the key itself: read backwards, the key is made
+    // again before its values and its subkeys.
+    bool SaveTree(HKEY key, const std::wstring& recordedKey, REGSAM view, int depth) {
+        if (depth > kMaxKeyDepth) return false;
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256];
+            DWORD length = 256;
+            const LONG result = ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_NO_MORE_ITEMS) break;
+            UniqueHKey child;
+            if (result != ERROR_SUCCESS || ::RegOpenKeyExW(key, name, 0, KEY_READ | view, child.Put()) != ERROR_SUCCESS ||
+                !SaveTree(child.Get(), recordedKey + L"\\" + name, view, depth + 1))
+                return false;
+        }
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[16384];
+            DWORD length = 16384;
+            const LONG result = ::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_NO_MORE_ITEMS) break;
+            JournalRecord record;
+            if (result != ERROR_SUCCESS || !OldValue(key, recordedKey, view, std::wstring(name, length), &record) ||
+                !journal_.Append(record))
+                return false;
+        }
+        JournalRecord made;
+        made.kind = JournalKind::kKeyDeleted;
+        made.path = recordedKey;
+        made.view = view;
+        return journal_.Append(made);
+    }
+
+    bool KeyDeleted(const Change& change) {
+        const HKEY root = Predefined(change.root);
+        UniqueHKey key;
+        if (!root) return false;
+        const LONG opened = ::RegOpenKeyExW(root, change.key.c_str(), 0, KEY_READ | change.view, key.Put());
+        if (opened == ERROR_FILE_NOT_FOUND) return true;
+        if (opened == ERROR_SUCCESS && SaveTree(key.Get(), RecordedKey(change.root, change.key), change.view, 0)) return true;
+        TraceLine(L"the key %ls cannot be kept for a rollback: change refused\r\n", change.key.c_str());
+        return false;
+    }
+
+    bool Outside(const Change& change) {
+        JournalRecord record;
+        record.kind = JournalKind::kOutside;
+        record.path = change.description;
+        record.other = change.undo + L" " + change.undoTarget;
+        return journal_.Append(record);
+    }
+
+    Journal& journal_;
+};
+
+class JournalListener : public ChangeListener {
+public:
+    bool Before(const Change& change) override {
+        Journal& journal = TheJournal();
+        if (!journal.Enter()) {
+            TraceLine(L"the install journal is closed: change refused\r\n");
+            return false;
+        }
+        if (Recorder(journal).Record(change)) return true;
+        journal.Leave();
+        return false;
+    }
+    void After(const Change&, bool) override { TheJournal().Leave(); }
+};
+
+JournalListener& Listener() {
+    static JournalListener listener;
+    return listener;
+}
+
+}  // namespace
+
+bool StartRunJournal(uint32_t appId) {
+    if (RecoverJournal(appId) == JournalRecovery::kBusy) return false;
+    if (!TheJournal().Begin(appId)) return false;
+    AddChangeListener(&Listener());
+    return true;
+}
+
+bool RunJournalActive() { return TheJournal().Active(); }
+
+bool CommitRunJournal(bool* restartNeeded) {
+    RemoveChangeListener(&Listener());
+    return TheJournal().Commit(restartNeeded);
+}
+
+void RollbackRunJournal() { TheJournal().Rollback(); }  // the listener stays and refuses every change
+
+bool KeepOnRollback(const std::wstring& path) {
+    return TheJournal().Active() && TheJournal().Append(FileRecord(JournalKind::kKeep, FullPath(path)));
+}
+
+}  // namespace orv
