@@ -392,6 +392,129 @@ TEST_F(SampleInstallWow64, OldWindowsAndAFailedExtractionEndWithAMessage) {
     RegDeleteTreeAt(HKEY_CURRENT_USER, appKey);
 }
 
+
+// An upgrade of version 1 (two files, a value, a shortcut) by the journal product, which replaces both
+// files, adds one in a new folder, changes the value, adds one and rewrites the shortcut.
+class InstallJournal : public ::testing::Test {
+protected:
+    static constexpr wchar_t kKey[] = L"Software\\OrvJournalE2E";
+
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Ok());
+        RegDeleteTreeAt(HKEY_CURRENT_USER, kKey);
+        ASSERT_TRUE(WriteFileBytes(App(L"a.txt"), "v1 a"));
+        ASSERT_TRUE(WriteFileBytes(App(L"b.txt"), "v1 b"));
+        ASSERT_TRUE(WriteFileBytes(App(L"link.lnk"), "v1 link"));
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, L"Version", L"1"));
+    }
+    void TearDown() override { RegDeleteTreeAt(HKEY_CURRENT_USER, kKey); }
+
+    std::wstring App(const std::wstring& name) const { return dir_.Sub(name); }
+
+    ScopedEnv::Vars Env(const wchar_t* end, bool install = true) const {
+        return {{L"ORVTEST_SILENT", L"1"},        {L"ORVTEST_FINISH", L"0"},
+                {L"ORVTEST_INSTALL_PATH", dir_.Path()}, {L"ORVTEST_END", end},
+                {L"ORVTEST_NOINSTALL", install ? L"0" : L"1"},
+                {L"ORVTEST_DAMAGED", ExeDirectory() + L"\\unit\\damaged.7z"}};
+    }
+
+    std::string Text(const std::wstring& name) const {
+        std::string bytes;
+        return ReadFileBytes(App(name), &bytes) ? bytes : "<none>";
+    }
+
+    // "" when the machine is as version 1 left it; else what differs.
+    std::string Version1Differs() const {
+        std::string diff;
+        if (Text(L"a.txt") != "v1 a") diff += "a.txt: " + Text(L"a.txt") + "; ";
+        if (Text(L"b.txt") != "v1 b") diff += "b.txt: " + Text(L"b.txt") + "; ";
+        if (Text(L"link.lnk") != "v1 link") diff += "the shortcut changed; ";
+        if (DirExists(App(L"sub"))) diff += "sub is there; ";
+        diff += CheckValue(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"1", 0);
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        if (ReadValue(HKEY_CURRENT_USER, kKey, L"Added", &type, &data)) diff += "Added is there; ";
+        return diff;
+    }
+
+    // A later setup of the product, which changes nothing itself: it finds what the earlier run left.
+    SetupResult NextStart() const {
+        ScopedEnv env(Env(L"none", false));
+        return RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    }
+
+    TempDir dir_{L"orvjournal"};
+};
+
+TEST_F(InstallJournal, EveryEarlyEndOfTheInstallHookLeavesVersion1) {
+    for (const wchar_t* end : {L"exit", L"extract", L"error"}) {
+        SCOPED_TRACE(ToUtf8(end));
+        ScopedEnv env(Env(end));
+        SetupProcess run;
+        ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
+        if (std::wstring(end) == L"error") {  // the script error box, answered
+            HWND box = WaitForMessageBox(run.ProcessId(), kRunTimeoutMs);
+            ASSERT_NE(box, nullptr);
+            EXPECT_TRUE(DismissMessageBox(box));
+        }
+        const SetupResult r = run.Finish(kRunTimeoutMs);
+        EXPECT_TRUE(EndedWith(r, 0));
+        EXPECT_TRUE(LinesInOrder(r.lines, {L"file:", L"install journal: rollback"}));
+        EXPECT_EQ(Version1Differs(), "");
+    }
+}
+
+TEST_F(InstallJournal, ACompletedInstallKeepsItsChangesAndNoOldFile) {
+    ScopedEnv env(Env(L"none"));
+    const SetupResult r = RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_OnInstall", L"install journal: commit",
+                                       L"hook:ORVSE_BeforeComplete", L"restart needed: false"}));
+    EXPECT_EQ(Text(L"a.txt"), "v2 a");
+    EXPECT_EQ(Text(L"sub\\c.txt"), "v2 c");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"2", 0), "");
+    const SetupResult next = NextStart();
+    EXPECT_TRUE(EndedWith(next, 1));
+    EXPECT_TRUE(LacksLine(next.lines, L"earlier run"));
+}
+
+// Killed at exact points; the next start of a setup of the product, before its first hook, puts back
+// what the dead run changed, or finishes the commit it had written.
+TEST_F(InstallJournal, AKilledRunIsFinishedByTheNextStart) {
+    struct Case {
+        const wchar_t* line;
+        unsigned occurrence;
+        const wchar_t* found;
+        bool committed;
+    };
+    const Case cases[] = {
+        {L"file:", 2, L"the install journal of an earlier run was rolled back", false},
+        {L"install journal: moving aside", 1, L"the install journal of an earlier run was rolled back", false},
+        {L"install journal: commit", 1, L"the install journal of an earlier run was found committed", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.line));
+        SetUp();
+        {
+            ScopedEnv env(Env(L"none"));
+            SetupProcess run;
+            run.Run().KillAtLine(c.line, c.occurrence);
+            ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
+            const SetupResult killed = run.Finish(kRunTimeoutMs);
+            ASSERT_EQ(killed.exitCode, DebugRun::kKilledExitCode) << killed.Describe();
+        }
+        const SetupResult next = NextStart();
+        EXPECT_TRUE(EndedWith(next, 1));
+        EXPECT_TRUE(LinesInOrder(next.lines, {c.found, L"hook:ORVSE_BeforeInit"}));
+        if (c.committed) {
+            EXPECT_EQ(Text(L"b.txt"), "v2 b");
+            EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Added", REG_SZ, L"new", 0), "");
+        } else {
+            EXPECT_EQ(Version1Differs(), "");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace orv
