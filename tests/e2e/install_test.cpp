@@ -15,6 +15,7 @@
 #include "reportlistener.h"
 #include "sampleproduct.h"
 #include "windowprobe.h"
+#include "utility/journalplace.h"
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
@@ -443,6 +444,22 @@ protected:
         return RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
     }
 
+    // Kills a run of the upgrade at the `occurrence`-th line holding `line`; the next start of a setup of
+    // the product, before its first hook, finds `found` and finishes what the dead run left.
+    void KillAndStartAgain(const wchar_t* line, unsigned occurrence, const wchar_t* found) {
+        {
+            ScopedEnv env(Env(L"none"));
+            SetupProcess run;
+            run.Run().KillAtLine(line, occurrence);
+            ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
+            const SetupResult killed = run.Finish(kRunTimeoutMs);
+            ASSERT_EQ(killed.exitCode, DebugRun::kKilledExitCode) << killed.Describe();
+        }
+        const SetupResult next = NextStart();
+        EXPECT_TRUE(EndedWith(next, 1));
+        EXPECT_TRUE(LinesInOrder(next.lines, {found, L"hook:ORVSE_BeforeInit"}));
+    }
+
     TempDir dir_{L"orvjournal"};
 };
 
@@ -478,41 +495,24 @@ TEST_F(InstallJournal, ACompletedInstallKeepsItsChangesAndNoOldFile) {
     EXPECT_TRUE(LacksLine(next.lines, L"earlier run"));
 }
 
-// Killed at exact points; the next start of a setup of the product, before its first hook, puts back
-// what the dead run changed, or finishes the commit it had written.
-TEST_F(InstallJournal, AKilledRunIsFinishedByTheNextStart) {
-    struct Case {
-        const wchar_t* line;
-        unsigned occurrence;
-        const wchar_t* found;
-        bool committed;
-    };
-    const Case cases[] = {
-        {L"file:", 2, L"the install journal of an earlier run was rolled back", false},
-        {L"install journal: moving aside", 1, L"the install journal of an earlier run was rolled back", false},
-        {L"install journal: commit", 1, L"the install journal of an earlier run was found committed", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.line));
-        SetUp();
-        {
-            ScopedEnv env(Env(L"none"));
-            SetupProcess run;
-            run.Run().KillAtLine(c.line, c.occurrence);
-            ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
-            const SetupResult killed = run.Finish(kRunTimeoutMs);
-            ASSERT_EQ(killed.exitCode, DebugRun::kKilledExitCode) << killed.Describe();
-        }
-        const SetupResult next = NextStart();
-        EXPECT_TRUE(EndedWith(next, 1));
-        EXPECT_TRUE(LinesInOrder(next.lines, {c.found, L"hook:ORVSE_BeforeInit"}));
-        if (c.committed) {
-            EXPECT_EQ(Text(L"b.txt"), "v2 b");
-            EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Added", REG_SZ, L"new", 0), "");
-        } else {
-            EXPECT_EQ(Version1Differs(), "");
-        }
-    }
+// Killed at exact points, each in its own copy of the prefix (see tests/CMakeLists.txt).
+constexpr wchar_t kRolledBack[] = L"the install journal of an earlier run was rolled back";
+
+TEST_F(InstallJournal, KilledAfterSomeFilesIsRolledBack) {
+    KillAndStartAgain(L"file:", 2, kRolledBack);
+    EXPECT_EQ(Version1Differs(), "");
+}
+
+TEST_F(InstallJournal, KilledBetweenARecordAndItsChangeIsRolledBack) {
+    KillAndStartAgain(L"install journal: moving aside", 1, kRolledBack);
+    EXPECT_EQ(Version1Differs(), "");
+}
+
+TEST_F(InstallJournal, KilledDuringTheCommitIsFoundCommitted) {
+    KillAndStartAgain(L"install journal: commit", 1, L"the install journal of an earlier run was found committed");
+    EXPECT_EQ(Text(L"b.txt"), "v2 b");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Added", REG_SZ, L"new", 0), "");
+    EXPECT_FALSE(DirExists(JournalFolder(22)));  // the old files went with the journal
 }
 
 }  // namespace

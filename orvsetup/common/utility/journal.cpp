@@ -100,6 +100,12 @@ void RemoveAsideFolders(uint32_t appId, const std::vector<JournalRecord>& record
 
 // Undoes or finishes what the records say, then removes the journal open as `file`. A rollback cut short
 // here runs again from its start at the next recovery: every undo can run twice.
+void MarkForDeletion(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (!::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)))
+        TraceLine(L"the install journal cannot be deleted, error %lu\r\n", ::GetLastError());
+}
+
 void Finish(uint32_t appId, HANDLE file, const ParsedJournal& parsed, bool* restartNeeded) {
     if (parsed.committed) {
         for (const JournalRecord& record : parsed.records) DropAsideFile(appId, record, restartNeeded);
@@ -121,9 +127,7 @@ void Finish(uint32_t appId, HANDLE file, const ParsedJournal& parsed, bool* rest
         }
     }
     RemoveAsideFolders(appId, parsed.records);
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (!::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)))
-        TraceLine(L"the install journal cannot be deleted, error %lu\r\n", ::GetLastError());
+    MarkForDeletion(file);
 }
 
 void RemoveFolderAndPointer(uint32_t appId) {
@@ -151,10 +155,7 @@ bool Journal::Begin(uint32_t appId) {
     UniqueFileHandle file = OpenJournalFile(JournalFile(folder), CREATE_NEW);
     if (!file || !WriteAll(file.Get(), EncodeJournalHeader(appId))) {
         TraceLine(L"the install journal cannot be made, error %lu\r\n", ::GetLastError());
-        if (file) {
-            FILE_DISPOSITION_INFO disposition = {TRUE};
-            ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
-        }
+        if (file) MarkForDeletion(file.Get());
         return false;
     }
     ::AcquireSRWLockExclusive(&lock_);
@@ -224,6 +225,16 @@ bool Journal::MoveAside(const std::wstring& path) {
     if (!ready || record.other.empty() || !Append(record)) return false;
     TraceLine(L"install journal: moving aside %ls\r\n", path.c_str());
     if (::MoveFileExW(path.c_str(), record.other.c_str(), 0)) return true;
+    // A file some program holds cannot be renamed; a second name keeps its content (on the same volume,
+    // never a copy) while the action meets the file in use as it would have without the journal.
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY) && ::CreateHardLinkW(record.other.c_str(), path.c_str(), nullptr)) {
+        TraceLine(L"install journal: %ls is in use, its content kept under a second name\r\n", path.c_str());
+        return true;
+    }
+    ::SetLastError(error);
     TraceLine(L"the old file %ls cannot be moved aside, error %lu: change refused\r\n", path.c_str(), ::GetLastError());
     return false;
 }
@@ -255,8 +266,15 @@ bool Journal::Commit(bool* restartNeeded) {
     std::vector<uint8_t> content;
     ParsedJournal parsed;
     if (ReadAll(file_.Get(), &content)) parsed = Parse(appId_, content);
+    // Without its commit record a journal left now would be rolled back over deleted old files: it goes
+    // first, and a death from here on leaves old files behind, never a half-undone install.
+    if (!committed) MarkForDeletion(file_.Get()), file_.Reset();
     parsed.committed = true;
-    Finish(appId_, file_.Get(), parsed, restartNeeded);
+    if (file_) {
+        Finish(appId_, file_.Get(), parsed, restartNeeded);
+    } else {
+        for (const JournalRecord& record : parsed.records) DropAsideFile(appId_, record, restartNeeded);
+    }
     file_.Reset();
     RemoveFolderAndPointer(appId_);
     ::ReleaseSRWLockExclusive(&lock_);

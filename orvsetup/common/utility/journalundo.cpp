@@ -44,9 +44,24 @@ bool UndoFileCreated(const std::wstring& path) {
     return Failed(L"deleting", path);
 }
 
+// Both names lead to one file (a second name made for a file in use).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION infoA = {}, infoB = {};
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueFileHandle fileA(::CreateFileW(a.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueFileHandle fileB(::CreateFileW(b.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return fileA && fileB && ::GetFileInformationByHandle(fileA.Get(), &infoA) &&
+           ::GetFileInformationByHandle(fileB.Get(), &infoB) && infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+           infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
 bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
     if (!IsAsidePath(appId, record.other)) return Failed(L"a strange old-file name for", record.path);
     if (!Exists(record.other)) return true;  // never moved, or already back
+    if (SameFile(record.other, record.path)) {  // the file in use stayed where it was
+        ClearReadOnly(record.other);
+        return ::DeleteFileW(record.other.c_str()) || Failed(L"deleting the second name of", record.path);
+    }
     MakeParents(record.path);
     ClearReadOnly(record.path);
     if (::MoveFileExW(record.other.c_str(), record.path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;

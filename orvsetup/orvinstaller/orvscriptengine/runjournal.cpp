@@ -8,6 +8,7 @@
 #include "orvscriptengine/changenotice.h"
 #include "utility/journal.h"
 #include "utility/journalplace.h"
+#include "utility/journalundo.h"
 #include "utility/securitydescriptor.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -40,13 +41,12 @@ std::wstring RecordedKey(const std::wstring& root, const std::wstring& key) {
     return root + below;
 }
 
-HKEY Predefined(const std::wstring& root) {
-    if (root == L"HKCR") return HKEY_CLASSES_ROOT;
-    if (root == L"HKCU") return HKEY_CURRENT_USER;
-    if (root == L"HKLM") return HKEY_LOCAL_MACHINE;
-    if (root == L"HKU") return HKEY_USERS;
-    if (root == L"HKCC") return HKEY_CURRENT_CONFIG;
-    return nullptr;
+// The key a change names, opened in its view.
+LONG OpenChanged(const Change& change, REGSAM access, UniqueHKey& key) {
+    std::wstring unused;
+    const HKEY root = change.root == L"HKCU" ? HKEY_CURRENT_USER : JournalRootKey(change.root, &unused);
+    if (!root) return ERROR_INVALID_HANDLE;
+    return ::RegOpenKeyExW(root, change.key.c_str(), 0, access | change.view, key.Put());
 }
 
 // The value `name` of the open key as it is now, as a record that puts it back.
@@ -108,10 +108,8 @@ private:
     }
 
     bool ValueChanged(const Change& change) {
-        const HKEY root = Predefined(change.root);
         UniqueHKey key;
-        if (!root) return false;
-        const LONG opened = ::RegOpenKeyExW(root, change.key.c_str(), 0, KEY_QUERY_VALUE | change.view, key.Put());
+        const LONG opened = OpenChanged(change, KEY_QUERY_VALUE, key);
         if (opened == ERROR_FILE_NOT_FOUND) return true;  // nothing to lose: the key comes with its own record
         JournalRecord record;
         if (opened != ERROR_SUCCESS || !OldValue(key.Get(), RecordedKey(change.root, change.key), change.view,
@@ -155,10 +153,8 @@ private:
     }
 
     bool KeyDeleted(const Change& change) {
-        const HKEY root = Predefined(change.root);
         UniqueHKey key;
-        if (!root) return false;
-        const LONG opened = ::RegOpenKeyExW(root, change.key.c_str(), 0, KEY_READ | change.view, key.Put());
+        const LONG opened = OpenChanged(change, KEY_READ, key);
         if (opened == ERROR_FILE_NOT_FOUND) return true;
         if (opened == ERROR_SUCCESS && SaveTree(key.Get(), RecordedKey(change.root, change.key), change.view, 0)) return true;
         TraceLine(L"the key %ls cannot be kept for a rollback: change refused\r\n", change.key.c_str());
