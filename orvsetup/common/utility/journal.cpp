@@ -37,6 +37,22 @@ bool ReadAll(HANDLE file, std::vector<uint8_t>* bytes) {
     return true;
 }
 
+// Records name files as the file system does, so they are undone with the redirection of a 32-bit
+// process on 64-bit Windows off (a no-op elsewhere).
+class RedirectionOff {
+public:
+    RedirectionOff() : off_(::Wow64DisableWow64FsRedirection(&old_) != FALSE) {}
+    ~RedirectionOff() {
+        if (off_) ::Wow64RevertWow64FsRedirection(old_);
+    }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+
+private:
+    PVOID old_ = nullptr;
+    bool off_;
+};
+
 bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // A path a file record may carry: full, with the \\?\ prefix.
@@ -107,6 +123,7 @@ void MarkForDeletion(HANDLE file) {
 }
 
 void Finish(uint32_t appId, HANDLE file, const ParsedJournal& parsed, bool* restartNeeded) {
+    const RedirectionOff redirection;
     if (parsed.committed) {
         for (const JournalRecord& record : parsed.records) DropAsideFile(appId, record, restartNeeded);
     } else {
@@ -273,6 +290,7 @@ bool Journal::Commit(bool* restartNeeded) {
     if (file_) {
         Finish(appId_, file_.Get(), parsed, restartNeeded);
     } else {
+        const RedirectionOff redirection;
         for (const JournalRecord& record : parsed.records) DropAsideFile(appId_, record, restartNeeded);
     }
     file_.Reset();

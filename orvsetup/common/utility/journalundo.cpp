@@ -60,7 +60,9 @@ bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
     if (!Exists(record.other)) return true;  // never moved, or already back
     if (SameFile(record.other, record.path)) {  // the file in use stayed where it was
         ClearReadOnly(record.other);
-        return ::DeleteFileW(record.other.c_str()) || Failed(L"deleting the second name of", record.path);
+        if (::DeleteFileW(record.other.c_str())) return true;
+        return ::MoveFileExW(record.other.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ||
+               Failed(L"deleting the second name of", record.path);
     }
     MakeParents(record.path);
     ClearReadOnly(record.path);

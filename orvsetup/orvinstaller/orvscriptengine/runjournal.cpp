@@ -23,11 +23,38 @@ Journal& TheJournal() {
     return journal;
 }
 
+// The file id of a folder, 0 when it cannot be opened.
+ULONGLONG FolderId(const std::wstring& folder) {
+    UniqueFileHandle handle(::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) return 0;
+    return (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+// The path as the file system names it: a 32-bit process on 64-bit Windows that writes into the system
+// folder while redirection is on writes into SysWOW64, and the record says so, because the rollback
+// works with redirection off (and may be another architecture's).
+std::wstring RealPath(const std::wstring& path) {
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return LongPath(path);
+    wchar_t windows[MAX_PATH] = L"";
+    if (!::GetSystemWindowsDirectoryW(windows, MAX_PATH)) return LongPath(path);
+    const std::wstring full = LongPath(path), system = LongPath(std::wstring(windows) + L"\\System32");
+    if (full.size() <= system.size() || _wcsnicmp(full.c_str(), system.c_str(), system.size()) != 0 ||
+        full[system.size()] != L'\\')
+        return full;
+    const std::wstring wow = LongPath(std::wstring(windows) + L"\\SysWOW64");
+    const ULONGLONG seen = FolderId(system);
+    if (seen == 0 || seen != FolderId(wow)) return full;  // redirection is off on this thread
+    return wow + full.substr(system.size());
+}
+
 JournalRecord FileRecord(JournalKind kind, const std::wstring& path, const std::wstring& other = L"") {
     JournalRecord record;
     record.kind = kind;
-    record.path = LongPath(path);
-    record.other = other.empty() ? other : LongPath(other);
+    record.path = RealPath(path);
+    record.other = other.empty() ? other : RealPath(other);
     return record;
 }
 
@@ -79,10 +106,10 @@ public:
             case ChangeKind::kShortcutWritten: return ReplaceOrCreate(change.path);
             case ChangeKind::kFolderCreated: return journal_.Append(FileRecord(JournalKind::kFolderCreated, change.path));
             case ChangeKind::kFileMoved:
-                if (Exists(change.path) && !journal_.MoveAside(LongPath(change.path))) return false;
+                if (Exists(change.path) && !journal_.MoveAside(RealPath(change.path))) return false;
                 return journal_.Append(FileRecord(JournalKind::kFileMoved, change.from, change.path));
             case ChangeKind::kFileDeleted:
-            case ChangeKind::kTreeDeleted: return !Exists(change.path) || journal_.MoveAside(LongPath(change.path));
+            case ChangeKind::kTreeDeleted: return !Exists(change.path) || journal_.MoveAside(RealPath(change.path));
             case ChangeKind::kRegKeyCreated: return KeyCreated(change);
             case ChangeKind::kRegValueSet:
             case ChangeKind::kRegValueDeleted: return ValueChanged(change);
@@ -95,7 +122,7 @@ public:
 private:
     // What is at `path` goes aside and comes back at a rollback; a new file is deleted then.
     bool ReplaceOrCreate(const std::wstring& path) {
-        if (Exists(path)) return journal_.MoveAside(LongPath(path));
+        if (Exists(path)) return journal_.MoveAside(RealPath(path));
         return journal_.Append(FileRecord(JournalKind::kFileCreated, path));
     }
 
