@@ -396,8 +396,9 @@ TEST_F(SampleInstallWow64, OldWindowsAndAFailedExtractionEndWithAMessage) {
 }
 
 
-// An upgrade of version 1 (two files, a value, a shortcut) by the journal product, which replaces both
-// files, adds one in a new folder, changes the value, adds one and rewrites the shortcut.
+// An upgrade of version 1 (two files, a value, a key tree, a shortcut) by the journal product, which
+// replaces both files, adds one in a new folder, changes the value, adds one, deletes the tree and
+// rewrites the shortcut.
 class InstallJournal : public ::testing::Test {
 protected:
     static constexpr wchar_t kKey[] = L"Software\\OrvJournalE2E";
@@ -409,6 +410,7 @@ protected:
         ASSERT_TRUE(WriteFileBytes(App(L"b.txt"), "v1 b"));
         ASSERT_TRUE(WriteFileBytes(App(L"link.lnk"), "v1 link"));
         ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, L"Version", L"1"));
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old\\Deeper", L"Kept", L"yes"));
     }
     void TearDown() override { RegDeleteTreeAt(HKEY_CURRENT_USER, kKey); }
 
@@ -434,6 +436,7 @@ protected:
         if (Text(L"link.lnk") != "v1 link") diff += "the shortcut changed; ";
         if (DirExists(App(L"sub"))) diff += "sub is there; ";
         diff += CheckValue(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"1", 0);
+        diff += CheckValue(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old\\Deeper", L"Kept", REG_SZ, L"yes", 0);
         DWORD type = 0;
         std::vector<BYTE> data;
         if (ReadValue(HKEY_CURRENT_USER, kKey, L"Added", &type, &data)) diff += "Added is there; ";

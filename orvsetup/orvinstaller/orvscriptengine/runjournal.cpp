@@ -162,13 +162,13 @@ private:
                 !SaveTree(child.Get(), recordedKey + L"\\" + name, view, depth + 1))
                 return false;
         }
+        std::vector<wchar_t> name(16384);  // the longest value name; on the heap, this recurses
         for (DWORD index = 0;; ++index) {
-            wchar_t name[16384];
-            DWORD length = 16384;
-            const LONG result = ::RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            DWORD length = static_cast<DWORD>(name.size());
+            const LONG result = ::RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
             if (result == ERROR_NO_MORE_ITEMS) break;
             JournalRecord record;
-            if (result != ERROR_SUCCESS || !OldValue(key, recordedKey, view, std::wstring(name, length), &record) ||
+            if (result != ERROR_SUCCESS || !OldValue(key, recordedKey, view, std::wstring(name.data(), length), &record) ||
                 !journal_.Append(record))
                 return false;
         }

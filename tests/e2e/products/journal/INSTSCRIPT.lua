@@ -1,5 +1,5 @@
 -- Journal test product: the install hook upgrades what the test left as version 1 (files, a registry
--- value, a shortcut); ORVTEST_END chooses how the hook ends.
+-- value, a key tree, a shortcut); ORVTEST_END chooses how the hook ends.
 local function env(name) return os.getenv(name) end
 local function hook(name) Lua_Logout("hook:" .. name) end
 
@@ -29,6 +29,7 @@ function ORVSE_OnInstall()
   if not Lua_UnCompress7z("App.7z", path, false, function(file) Lua_Logout("file:" .. file) end) then os.exit(0) end
   Lua_RegAdd("HKCU", "Software\\OrvJournalE2E", "Version", "REG_SZ", "2", true)
   Lua_RegAdd("HKCU", "Software\\OrvJournalE2E", "Added", "REG_SZ", "new", true)
+  Lua_RegDel("HKCU", "Software\\OrvJournalE2E\\Old")
   Lua_CreateShortcut(path .. "\\a.txt", path .. "\\link.lnk", "", "")
   ends[env("ORVTEST_END") or "none"]()
 end
