@@ -6,6 +6,7 @@
 #include "appinstance.h"
 #include "dialogsequence.h"
 #include "dialogwarmup.h"
+#include "installtransaction.h"
 #include "layoutresource.h"
 #include "messageloop.h"
 #include "payloadcheck.h"
@@ -85,6 +86,8 @@ int RunHooksAndDialogs(HINSTANCE instance, lua_State* L) {
     } else if (RunInstallDialogs(instance, L, layout) != 1) {
         return kExitStopped;
     }
+    // The install is complete: what the run changes from here on stays, whatever follows.
+    CommitInstallTransaction(L);
 
     if (!CallHook(L, "ORVSE_BeforeComplete")) return kExitStopped;
     if (mode.silent || !mode.showFinish) {
@@ -150,6 +153,8 @@ int RunSequence(HINSTANCE instance, lua_State* L, PayloadCheck& payload, UniqueH
             break;
     }
 
+    // Before the first hook: an earlier run's journal finished, this run's opened.
+    if (!BeginInstallTransaction(L)) return kExitStopped;
     ComInit com;
     if (FAILED(com.Result())) TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
     // The first dialog's images are decoded while the first hook runs. Not sooner: under Wine the first
@@ -189,11 +194,10 @@ int RunSetup(HINSTANCE instance, PayloadCheck& payload) {
     ProtectedRun run{instance, &payload, kExitStopped, UniqueHandle()};
     lua_pushcfunction(L, RunProtected);
     lua_pushlightuserdata(L, &run);
-    if (ORVScriptEngine::ProtectedCall(L, 1, 0) != LUA_OK) {
-        TraceLine(L"the run stopped: %ls\r\n", ORVScriptEngine::PopErrorText(L).c_str());
-        return kExitStopped;
-    }
-    return run.exitCode;
+    const bool finished = ORVScriptEngine::ProtectedCall(L, 1, 0) == LUA_OK;
+    if (!finished) TraceLine(L"the run stopped: %ls\r\n", ORVScriptEngine::PopErrorText(L).c_str());
+    EndInstallTransaction();  // every end before the commit rolls back
+    return finished ? run.exitCode : kExitStopped;
 }
 
 }  // namespace

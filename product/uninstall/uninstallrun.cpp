@@ -11,6 +11,7 @@
 #include "orvscriptengine/orvscriptengine.h"
 #include "orvscriptengine/scriptglobals.h"
 #include "selfcopy.h"
+#include "utility/journal.h"
 #include "utility/textconv.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -94,6 +95,8 @@ int RunSequence(lua_State* L, const UninstallOptions& options, const std::wstrin
     }
     orv::ComInit com;
     if (FAILED(com.Result())) orv::TraceLine(L"CoInitialize failed, hr=0x%08X\r\n", static_cast<unsigned>(com.Result()));
+    // An install of the product that was killed is rolled back before anything is removed.
+    orv::RecoverJournal(static_cast<uint32_t>(orv::GetGlobalInteger(L, "global_app_id")));
     if (!orv::CallHook(L, "ORVSE_BeforeInit") || !orv::CallHook(L, "ORVSE_OnUninstall")) return kExitStopped;
     SetOwnFileAside(programPath);  // the last hook deletes _Uninstall_Path, which must not ask
     if (!orv::CallHook(L, "ORVSE_AfterUnintall")) return kExitStopped;

@@ -15,6 +15,7 @@
 #include "reportlistener.h"
 #include "sampleproduct.h"
 #include "windowprobe.h"
+#include "utility/journalplace.h"
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
@@ -387,7 +388,9 @@ TEST_F(SampleInstallWow64, InstallsOverTheRunningProductAndAFileHeldOpen) {
     const SetupResult r = RunSetup(SilentSetup(), {L"/s", L"-path=" + target}, kInstallTimeoutMs);
     EXPECT_TRUE(EndedWith(r, 1));
     EXPECT_EQ(::WaitForSingleObject(process.Get(), 5000), WAIT_OBJECT_0) << "the running product was ended";
-    EXPECT_TRUE(HasLine(r.lines, L"  创建文件出错:")) << r.Describe();
+    // The journal moved the old file aside before the new one was written: nothing met it in use.
+    EXPECT_TRUE(HasLine(r.lines, L"install journal: moving aside \\\\?\\" + held)) << r.Describe();
+    EXPECT_TRUE(LacksLine(r.lines, L"  创建文件出错:"));
     holder.Reset();
     std::string text;
     ASSERT_TRUE(ReadFileBytes(held, &text));
@@ -422,6 +425,141 @@ TEST_F(SampleInstallWow64, OldWindowsAndAFailedExtractionEndWithAMessage) {
         EXPECT_TRUE(EndedWith(run.Finish(kRunTimeoutMs), 0));
     }
     RegDeleteTreeAt(HKEY_CURRENT_USER, appKey);
+}
+
+
+// An upgrade of version 1 (two files, a value, a key tree, a shortcut) by the journal product, which
+// replaces both files, adds one in a new folder, changes the value, adds one, deletes the tree and
+// rewrites the shortcut.
+class InstallJournal : public ::testing::Test {
+protected:
+    static constexpr wchar_t kKey[] = L"Software\\OrvJournalE2E";
+
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Ok());
+        RegDeleteTreeAt(HKEY_CURRENT_USER, kKey);
+        ASSERT_TRUE(WriteFileBytes(App(L"a.txt"), "v1 a"));
+        ASSERT_TRUE(WriteFileBytes(App(L"b.txt"), "v1 b"));
+        ASSERT_TRUE(WriteFileBytes(App(L"link.lnk"), "v1 link"));
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kKey, L"Version", L"1"));
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old\\Deeper", L"Kept", L"yes"));
+    }
+    void TearDown() override { RegDeleteTreeAt(HKEY_CURRENT_USER, kKey); }
+
+    std::wstring App(const std::wstring& name) const { return dir_.Sub(name); }
+
+    ScopedEnv::Vars Env(const wchar_t* end, bool install = true) const {
+        return {{L"ORVTEST_SILENT", L"1"},        {L"ORVTEST_FINISH", L"0"},
+                {L"ORVTEST_INSTALL_PATH", dir_.Path()}, {L"ORVTEST_END", end},
+                {L"ORVTEST_NOINSTALL", install ? L"0" : L"1"},
+                {L"ORVTEST_DAMAGED", ExeDirectory() + L"\\unit\\damaged.7z"}};
+    }
+
+    std::string Text(const std::wstring& name) const {
+        std::string bytes;
+        return ReadFileBytes(App(name), &bytes) ? bytes : "<none>";
+    }
+
+    // "" when the machine is as version 1 left it; else what differs.
+    std::string Version1Differs() const {
+        std::string diff;
+        if (Text(L"a.txt") != "v1 a") diff += "a.txt: " + Text(L"a.txt") + "; ";
+        if (Text(L"b.txt") != "v1 b") diff += "b.txt: " + Text(L"b.txt") + "; ";
+        if (Text(L"link.lnk") != "v1 link") diff += "the shortcut changed; ";
+        if (DirExists(App(L"sub"))) diff += "sub is there; ";
+        diff += CheckValue(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"1", 0);
+        diff += CheckValue(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old\\Deeper", L"Kept", REG_SZ, L"yes", 0);
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        if (ReadValue(HKEY_CURRENT_USER, kKey, L"Added", &type, &data)) diff += "Added is there; ";
+        return diff;
+    }
+
+    // A later setup of the product, which changes nothing itself: it finds what the earlier run left.
+    SetupResult NextStart() const {
+        ScopedEnv env(Env(L"none", false));
+        return RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    }
+
+    // Kills a run of the upgrade at the `occurrence`-th line holding `line`; the next start of a setup of
+    // the product, before its first hook, finds `found` and finishes what the dead run left.
+    void KillAndStartAgain(const wchar_t* line, unsigned occurrence, const wchar_t* found) {
+        {
+            ScopedEnv env(Env(L"none"));
+            SetupProcess run;
+            run.Run().KillAtLine(line, occurrence);
+            ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
+            killedProcess_ = run.ProcessId();
+            const SetupResult killed = run.Finish(kRunTimeoutMs);
+            ASSERT_EQ(killed.exitCode, DebugRun::kKilledExitCode) << killed.Describe();
+        }
+        const SetupResult next = NextStart();
+        EXPECT_TRUE(EndedWith(next, 1));
+        EXPECT_TRUE(LinesInOrder(next.lines, {found, L"hook:ORVSE_BeforeInit"}));
+    }
+
+    // Whether an old file of the killed run is left in the journal's folder.
+    bool OldFileOfTheKilledRunLeft() const {
+        WIN32_FIND_DATAW found;
+        const std::wstring pattern = JournalFolder(22) + L"\\old\\" + std::to_wstring(killedProcess_) + L"-*.old";
+        UniqueFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
+        return search.Valid();
+    }
+
+    TempDir dir_{L"orvjournal"};
+    DWORD killedProcess_ = 0;
+};
+
+TEST_F(InstallJournal, EveryEarlyEndOfTheInstallHookLeavesVersion1) {
+    for (const wchar_t* end : {L"exit", L"extract", L"error"}) {
+        SCOPED_TRACE(ToUtf8(end));
+        ScopedEnv env(Env(end));
+        SetupProcess run;
+        ASSERT_TRUE(run.Start(TestSetup(L"journal"), {}));
+        if (std::wstring(end) == L"error") {  // the script error box, answered
+            HWND box = WaitForMessageBox(run.ProcessId(), kRunTimeoutMs);
+            ASSERT_NE(box, nullptr);
+            EXPECT_TRUE(DismissMessageBox(box));
+        }
+        const SetupResult r = run.Finish(kRunTimeoutMs);
+        EXPECT_TRUE(EndedWith(r, 0));
+        EXPECT_TRUE(LinesInOrder(r.lines, {L"file:", L"install journal: rollback"}));
+        EXPECT_EQ(Version1Differs(), "");
+    }
+}
+
+TEST_F(InstallJournal, ACompletedInstallKeepsItsChangesAndNoOldFile) {
+    ScopedEnv env(Env(L"none"));
+    const SetupResult r = RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    ASSERT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"hook:ORVSE_OnInstall", L"install journal: commit",
+                                       L"hook:ORVSE_BeforeComplete", L"restart needed: false"}));
+    EXPECT_EQ(Text(L"a.txt"), "v2 a");
+    EXPECT_EQ(Text(L"sub\\c.txt"), "v2 c");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, L"2", 0), "");
+    const SetupResult next = NextStart();
+    EXPECT_TRUE(EndedWith(next, 1));
+    EXPECT_TRUE(LacksLine(next.lines, L"earlier run"));
+}
+
+// Killed at exact points, each in its own copy of the prefix (see tests/CMakeLists.txt).
+constexpr wchar_t kRolledBack[] = L"the install journal of an earlier run was rolled back";
+
+TEST_F(InstallJournal, KilledAfterSomeFilesIsRolledBack) {
+    KillAndStartAgain(L"file:", 2, kRolledBack);
+    EXPECT_EQ(Version1Differs(), "");
+}
+
+TEST_F(InstallJournal, KilledBetweenARecordAndItsChangeIsRolledBack) {
+    KillAndStartAgain(L"install journal: moving aside", 1, kRolledBack);
+    EXPECT_EQ(Version1Differs(), "");
+}
+
+TEST_F(InstallJournal, KilledDuringTheCommitIsFoundCommitted) {
+    KillAndStartAgain(L"install journal: commit", 1, L"the install journal of an earlier run was found committed");
+    EXPECT_EQ(Text(L"b.txt"), "v2 b");
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, kKey, L"Added", REG_SZ, L"new", 0), "");
+    EXPECT_FALSE(OldFileOfTheKilledRunLeft());
 }
 
 }  // namespace

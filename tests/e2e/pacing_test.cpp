@@ -11,6 +11,7 @@
 
 #include "e2etest.h"
 #include "fsutil.h"
+#include "regutil.h"
 #include "windowprobe.h"
 
 namespace orv {
@@ -47,6 +48,8 @@ double NumberAfter(const std::vector<std::wstring>& lines, const std::wstring& p
 
 class ProgressPacing : public ::testing::Test {
 protected:
+    void TearDown() override { RegDeleteTreeAt(HKEY_CURRENT_USER, L"Software\\OrvPacing"); }
+
     // Starts the product's setup with the install hook `mode` and installs from the options dialog; true
     // once the options dialog has gone.
     bool Install(const wchar_t* mode, bool finishWindow = false, const wchar_t* product = L"pacing") {
@@ -117,7 +120,12 @@ TEST_F(ProgressPacing, ASystemCloseWaitsForTheHookThenStops) {
     const SetupResult r = setup_->Finish(kRunTimeoutMs);
     ASSERT_TRUE(EndedWith(r, 0));
     EXPECT_TRUE(LinesInOrder(r.lines, {L"pace:OnInstall slow", L"close requested while installing",
-                                       L"pace:OnInstall end pos=", L"ORVUE::CarouselUIObjectImpl::Stop"}));
+                                       L"pace:OnInstall end pos=", L"ORVUE::CarouselUIObjectImpl::Stop",
+                                       L"install journal: rollback"}));
+    // What the hook changed is undone once it has ended.
+    EXPECT_FALSE(DirExists(folder_.Sub(L"OrvPacing")));
+    RegKey key;
+    EXPECT_EQ(key.Open(HKEY_CURRENT_USER, L"Software\\OrvPacing"), ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(LacksLine(r.lines, L"pace:BeforeComplete"));
     EXPECT_TRUE(LacksLine(r.lines, L"pace:AfterComplete"));
 }

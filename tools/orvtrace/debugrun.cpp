@@ -113,6 +113,11 @@ DebugRun::~DebugRun() {
 
 void DebugRun::SetLineCallback(LineCallback callback) { callback_ = std::move(callback); }
 
+void DebugRun::KillAtLine(const std::wstring& text, unsigned occurrence) {
+    killText_ = text;
+    killLeft_ = occurrence == 0 ? 1 : occurrence;
+}
+
 void DebugRun::FollowChildProcesses() { followChildren_ = true; }
 
 bool DebugRun::Start(const std::wstring& commandLine, const std::wstring& workDir) {
@@ -287,6 +292,8 @@ void DebugRun::Deliver(std::wstring line) {
         lines_.push_back(line);
     }
     ::WakeAllConditionVariable(&changed_);
+    // The program waits for this loop at the line: a kill now ends it exactly here.
+    if (!killText_.empty() && killLeft_ > 0 && line.find(killText_) != std::wstring::npos && --killLeft_ == 0) Kill();
     if (callback_) {
         try {
             callback_(line);

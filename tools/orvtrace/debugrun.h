@@ -58,6 +58,10 @@ public:
     // Set it before Start(). It must not block for long and must not call Wait()/Kill() on this object.
     void SetLineCallback(LineCallback callback);
 
+    // Kills the program at the `occurrence`-th line that contains `text` (1: the first), while it is stopped
+    // at that line: nothing it does after sending the line happens. Call it before Start().
+    void KillAtLine(const std::wstring& text, unsigned occurrence = 1);
+
     // Also collects the lines of the processes the program starts, and of theirs (the default is the
     // program alone). Call it before Start().
     void FollowChildProcesses();
@@ -107,6 +111,8 @@ private:
     CONDITION_VARIABLE changed_;
 
     LineCallback callback_;
+    std::wstring killText_;   // empty: no line kills the program
+    unsigned killLeft_ = 0;   // lines holding killText_ still to come before the kill
     std::wstring commandLine_;
     std::wstring workDir_;
 

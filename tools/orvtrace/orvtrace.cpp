@@ -1,11 +1,11 @@
 // orvtrace.exe: runs a program under the debugger API and prints every debug string it sends, as it arrives.
 //
-//   orvtrace.exe [--timeout MS] [--] PROGRAM [ARGS...]
+//   orvtrace.exe [--timeout MS] [--kill-at TEXT [--kill-at-count N]] [--] PROGRAM [ARGS...]
 //
 // Each line goes to stdout as UTF-8 (or through the console API when stdout is a console). A line that does not
 // end in a newline gets "\n" appended for display; other text is passed on unchanged. The exit code is the
 // program's; 255 (and a message on stderr) when it cannot be started; 254 when --timeout expired and the program
-// was killed.
+// was killed; 253 when it was killed at the N-th (default first) line that contains TEXT, while stopped there.
 #include <windows.h>
 
 #include <cwchar>
@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kExitCannotStart = 255;
 constexpr int kExitTimeout = 254;
+constexpr int kExitKilledAtLine = 253;
 
 // Unbuffered writer for a standard handle: a console gets UTF-16 via WriteConsoleW, a pipe or file gets UTF-8 via
 // WriteFile. After the reader has gone (broken pipe) further output is dropped; the program keeps running.
@@ -68,8 +69,9 @@ private:
 };
 
 void Usage(StdWriter& err) {
-    err.Write(L"usage: orvtrace.exe [--timeout MS] [--] PROGRAM [ARGS...]\n"
-              L"Runs PROGRAM and prints its debug strings (UTF-8) as they arrive; exits with its exit code.\n");
+    err.Write(L"usage: orvtrace.exe [--timeout MS] [--kill-at TEXT [--kill-at-count N]] [--] PROGRAM [ARGS...]\n"
+              L"Runs PROGRAM and prints its debug strings (UTF-8) as they arrive; exits with its exit code.\n"
+              L"--kill-at ends PROGRAM at the N-th line holding TEXT, before it goes on (exit code 253).\n");
 }
 
 bool ParseMs(const wchar_t* text, DWORD* out) {
@@ -88,6 +90,8 @@ int wmain(int argc, wchar_t** argv) {
     StdWriter err(STD_ERROR_HANDLE);
 
     DWORD timeoutMs = INFINITE;
+    std::wstring killText;
+    DWORD killCount = 1;
     int i = 1;
     for (; i < argc; ++i) {
         std::wstring a = argv[i];
@@ -111,6 +115,16 @@ int wmain(int argc, wchar_t** argv) {
             }
             continue;
         }
+        if (a == L"--kill-at" || a == L"--kill-at-count") {
+            const wchar_t* value = (i + 1 < argc) ? argv[++i] : nullptr;
+            const bool text = a == L"--kill-at";
+            if (text ? (!value || !*value) : (!ParseMs(value, &killCount) || killCount == 0)) {
+                err.Write(text ? L"orvtrace: --kill-at needs a text\n" : L"orvtrace: --kill-at-count needs a number above 0\n");
+                return kExitCannotStart;
+            }
+            if (text) killText = value;
+            continue;
+        }
         break;  // first non-option: the program
     }
     if (i >= argc) {
@@ -122,6 +136,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring commandLine = orv::trace::BuildCommandLine(argv[i], args);
 
     orv::trace::DebugRun run;
+    if (!killText.empty()) run.KillAtLine(killText, killCount);
     run.SetLineCallback([&out](const std::wstring& line) {
         if (!line.empty() && line.back() == L'\n') {
             out.Write(line);
@@ -142,5 +157,6 @@ int wmain(int argc, wchar_t** argv) {
                   L" ms; killed\n");
         return kExitTimeout;
     }
+    if (!killText.empty() && run.WasKilled()) return kExitKilledAtLine;
     return static_cast<int>(exitCode);
 }

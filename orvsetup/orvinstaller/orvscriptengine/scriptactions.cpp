@@ -56,6 +56,7 @@ const luaL_Reg kActions[] = {
     {"Lua_RecordOutsideChange", Lua_RecordOutsideChange},
     {"Lua_WriteInstallLog", Lua_WriteInstallLog},
     {"Lua_RemoveInstallLog", Lua_RemoveInstallLog},
+    {"Lua_KeepOnRollback", Lua_KeepOnRollback},
 };
 
 }  // namespace

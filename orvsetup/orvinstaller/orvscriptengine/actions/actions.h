@@ -26,6 +26,9 @@ int Lua_PathFileExists(lua_State* L);
 int Lua_PathYetAnotherMakeUniqueName(lua_State* L);
 int Lua_GetFullPathName(lua_State* L);
 
+// journalactions.cpp
+int Lua_KeepOnRollback(lua_State* L);
+
 // logactions.cpp
 int Lua_Logout(lua_State* L);
 

@@ -69,6 +69,9 @@ end
 function ORVSE_OnInstall()
   local mode = env("ORVPACE_HOOK") or "fast"
   log("OnInstall " .. mode .. " elapse=" .. tostring(global_install_progress_elapse))
+  -- Changes the run undoes when it does not complete.
+  Lua_RegAdd("HKCU", "Software\\OrvPacing", "Installed", "REG_SZ", "yes", true)
+  Lua_CreateShortcut(global_install_path .. "\\pace.txt", global_install_path .. "\\pace.lnk", "", "")
   installing = true
   installs[mode]()
   installing = false
