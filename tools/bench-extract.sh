@@ -43,9 +43,29 @@ pack bcj2 "-mf=BCJ2"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# One timed run inside a fresh destination folder: prints "seconds peak-kB". The peak is the largest
-# resident set (VmHWM) of any process running the program, sampled while it runs: under Wine the Windows
-# process is not always a child that the shell waits for.
+ticks=$(getconf CLK_TCK)
+
+# The server process of a prefix: the wineserver whose working folder is the server folder Wine names
+# after the prefix's device and inode.
+server_pid() {
+  local prefix=$1 dev ino p
+  dev=$(printf '%x' "$(stat -c %d "$prefix")")
+  ino=$(printf '%x' "$(stat -c %i "$prefix")")
+  for p in $(pgrep -x wineserver || true); do
+    if [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" = "/tmp/.wine-$(id -u)/server-$dev-$ino" ]; then echo "$p"; return; fi
+  done
+}
+
+cpu_ticks() { # the user and system ticks a /proc stat file gives (the name may hold spaces)
+  awk '{ sub(/.*\) /, ""); print $12 + $13 }' "$1" 2>/dev/null || echo 0
+}
+
+# One timed run inside a fresh destination folder: prints "seconds peak-kB writer-s decoders-s server-s".
+# The peak is the largest resident set (VmHWM) of any process running the program, sampled while it runs:
+# under Wine the Windows process is not always a child that the shell waits for. CPU times are sampled
+# per thread of the busiest such process (the last sample before a thread ends counts): its first thread
+# runs the script and writes the files (`writer`), the others decode (`decoders`); `server` is what the
+# prefix's wineserver spent meanwhile.
 timed() {
   local dest=$1 name
   shift
@@ -55,7 +75,10 @@ timed() {
   done
   rm -rf "$dest"
   mkdir -p "$dest"
-  local start end peak=0 pid hwm
+  local start end peak=0 pid hwm task tid server server_before=0 server_after=0
+  declare -A thread_ticks=()
+  server=$(server_pid "${ORV_WINEPREFIX_ROOT:-$repo/build/wineprefix}/$(orv_prefix_name "$bench_arch")")
+  [ -n "$server" ] && server_before=$(cpu_ticks "/proc/$server/stat")
   start=$(date +%s%N)
   (cd "$dest" && exec "$@" >"$work/out.txt" 2>&1) &
   local runner=$!
@@ -63,24 +86,37 @@ timed() {
     for pid in $(pgrep -f -- "$name" || true); do
       hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
       [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+      for task in /proc/"$pid"/task/*; do
+        tid=${task##*/}
+        [ "$tid" = '*' ] || thread_ticks[$pid:$tid]=$(cpu_ticks "$task/stat")
+      done
     done
     sleep 0.02
   done
   wait "$runner" || true
   end=$(date +%s%N)
-  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }') $peak"
+  [ -n "$server" ] && server_after=$(cpu_ticks "/proc/$server/stat")
+  # The busiest process: its first thread writes, the rest decode.
+  local cpu
+  cpu=$(for key in "${!thread_ticks[@]}"; do echo "${key%%:*} ${key##*:} ${thread_ticks[$key]}"; done |
+    awk -v hz="$ticks" '{ total[$1] += $3; if ($1 == $2) first[$1] = $3 }
+      END { best = ""; for (p in total) if (best == "" || total[p] > total[best]) best = p
+            if (best == "") print "0.00 0.00"; else printf "%.2f %.2f", first[best] / hz, (total[best] - first[best]) / hz }')
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }') $peak $cpu" \
+    "$(awk -v a="$server_before" -v b="$server_after" -v hz="$ticks" 'BEGIN { printf "%.2f", (b - a) / hz }')"
 }
 
 files_in() { find "$1" -type f | wc -l; }
 
-measure() { # label, dest, command... ; prints median seconds and median peak MB
-  local label=$1 dest=$2 i t m
+# label, dest, command... ; prints the medians of wall seconds, peak MB and the CPU seconds of the writer, the
+# decoders and the server, and keeps them in m_time, m_mem, m_writer, m_decoders, m_server.
+measure() {
+  local label=$1 dest=$2 i t m w d v
   shift 2
-  local times=() mems=()
+  local times=() mems=() writers=() decoders=() servers=()
   for i in $(seq "$runs"); do
-    read -r t m < <(timed "$dest" "$@")
-    times+=("$t")
-    mems+=("$m")
+    read -r t m w d v < <(timed "$dest" "$@")
+    times+=("$t") mems+=("$m") writers+=("$w") decoders+=("$d") servers+=("$v")
   done
   local expected
   expected=$(find "$payload" -type f ! -name .complete | wc -l)
@@ -88,7 +124,17 @@ measure() { # label, dest, command... ; prints median seconds and median peak MB
     echo "bench: $label left $(files_in "$dest") files, expected $expected" >&2
     exit 1
   fi
-  echo "$(printf '%s\n' "${times[@]}" | median) $(printf '%s\n' "${mems[@]}" | median | awk '{ printf "%.1f", $1 / 1024 }')"
+  m_time=$(printf '%s\n' "${times[@]}" | median)
+  m_mem=$(printf '%s\n' "${mems[@]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
+  m_writer=$(printf '%s\n' "${writers[@]}" | median)
+  m_decoders=$(printf '%s\n' "${decoders[@]}" | median)
+  m_server=$(printf '%s\n' "${servers[@]}" | median)
+}
+
+# One row: label, then the figures measure() kept.
+row() {
+  printf '  %-34s %6s s %8s MB peak   cpu: writer %5s s, decoders %5s s, wineserver %5s s\n' "$1" "$m_time" "$m_mem" \
+    "$m_writer" "$m_decoders" "$m_server"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }

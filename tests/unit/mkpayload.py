@@ -17,7 +17,10 @@ Writes, in OUT_DIR:
 - noname.7z: an archive whose header has no names;
 - oversize.7z: a good file, then a folder declaring far more bytes than its packed data can hold;
 - ppmdmodel.7z: a PPMd coder asking for a 4 GB model for a few kilobytes;
-- clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias).
+- clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias);
+- blocks.7z: six incompressible files in three LZMA2 solid blocks of two, with their contents in blocks/;
+  blocks-damaged.7z: the same, the second block's stream made invalid at its first chunk;
+- oneblock.7z: eight text files of 5 MB each in one LZMA2 block with a 1 MB dictionary.
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
@@ -112,6 +115,55 @@ def damaged_archive(path, work):
     assert data[at] == 2, "chunk at %d is not a plain one" % at
     data[at] = 0x7F  # no chunk kind
     mksetup.write_exchanged(bytes(data), path)
+
+
+def lzma2_end(data, at):
+    """The offset just past the LZMA2 stream starting at `at` (its chunks and its end byte)."""
+    while data[at] != 0:
+        control = data[at]
+        if control < 0x80:
+            at += 3 + (data[at + 1] << 8 | data[at + 2]) + 1
+        else:
+            at += 6 + (data[at + 3] << 8 | data[at + 4]) + (1 if control >= 0xC0 else 0)
+    return at + 1
+
+
+def block_archives(out):
+    tree = os.path.join(out, "blocks")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    noise = random.Random(11)
+    names = ["part%d.bin" % k for k in range(6)]
+    for name in names:
+        with open(os.path.join(tree, name), "wb") as f:
+            f.write(noise.randbytes(150000))
+    path = os.path.join(out, "blocks.7z")
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=300k", "-mf=off", "-m0=lzma2", "-mmt=1", path] + names,
+                   cwd=tree, check=True, capture_output=True)
+    listing = subprocess.run([sevenzip, "l", "-slt", path], check=True, capture_output=True, text=True).stdout
+    assert "Blocks = 3" in listing, listing
+    data = bytearray(open(path, "rb").read())
+    second = lzma2_end(data, 32)
+    assert data[second] in (1, 2), "the second block does not start with a plain chunk"
+    data[second] = 0x7F  # no chunk kind
+    open(os.path.join(out, "blocks-damaged.7z"), "wb").write(bytes(data))
+
+
+def one_block_archive(out, work):
+    tree = os.path.join(work, "oneblock-tree")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    names = ["text%d.txt" % k for k in range(8)]
+    for k, name in enumerate(names):
+        with open(os.path.join(tree, name), "wb") as f:
+            f.write(b"".join(b"line %d of file %d\r\n" % (i, k) for i in range(200000))[:5 << 20])
+    path = os.path.join(out, "oneblock.7z")
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on", "-m0=lzma2:d=1m", "-mx=1", "-mmt=1", path] + names,
+                   cwd=tree, check=True, capture_output=True)
 
 
 def replace_once(body, old, new):
@@ -216,6 +268,8 @@ shutil.copyfile(mksetup.pack_payload(tree, sevenzip, work), os.path.join(out, "p
 shutil.copyfile(mksetup.write_payload_hash(os.path.join(out, "payload.7z"), work), os.path.join(out, "payload.sha256"))
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
 damaged_archive(os.path.join(out, "damaged.7z"), work)
+block_archives(out)
+one_block_archive(out, work)
 coder_archives(work)
 crafted_archives(work)
 for number, name in enumerate(UNSAFE_NAMES):

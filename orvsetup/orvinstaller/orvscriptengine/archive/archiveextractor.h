@@ -5,6 +5,7 @@
 #include <string>
 
 #include "7zTypes.h"
+#include "orvscriptengine/archive/archivestreams.h"
 #include "orvscriptengine/archive/entrynames.h"
 #include "utility/uniquehandle.h"
 
@@ -42,7 +43,7 @@ public:
     // `length` bytes from `offset` of an open file, bytes 0 and 1 stored exchanged: the setup's own payload
     // read through its held program file, so the archive's pages never become part of the process's memory.
     int ExtractFromFilePart(UniqueFileHandle file, UInt64 offset, UInt64 length, const std::wstring& folder);
-    int ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder);
+    int ExtractAll(const PositionalSource& source, const std::wstring& folder);
 
 private:
     ExtractCallbacks callbacks_;
