@@ -105,8 +105,9 @@ private:
 // memory stays bounded whatever its size. An error met in any of them ends the extraction.
 class BlockCursor {
 public:
-    // Folders up to this size are decoded ahead whole.
-    static constexpr UInt64 kAheadLimit = 32u << 20;
+    // Folders up to this size are decoded ahead whole: the packer's blocks of about 32 MB, each closed by a
+    // file that may pass that size.
+    static constexpr UInt64 kAheadLimit = 48u << 20;
 
     BlockCursor(const CSzArEx& db, const PositionalSource& source) : db_(db), source_(source) {
         SYSTEM_INFO system;
