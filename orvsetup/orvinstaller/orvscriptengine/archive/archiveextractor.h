@@ -21,12 +21,14 @@ constexpr int kExtractUnsafeName = SZ_ERROR_ARCHIVE;
 
 // What an extraction reports as it goes; either may be empty.
 struct ExtractCallbacks {
-    // (path) after each file was written, closed and given its attributes
+    // (path) after each file was written, closed, put in place and given its attributes
     std::function<void(const std::wstring& path)> onFile;
-    // (path, system error code) when a file cannot be created: 0 retry, 1 skip, else abort
+    // (path, system error code) when a file's content, written and checked under a temporary name beside
+    // it, cannot take its place (a file in use there): 0 retry, 1 skip (what is there stays), else abort
     std::function<int(const std::wstring& path, int error)> onError;
-    // (path) before a file's content takes `path`, whether a file is there or not: false leaves what is
-    // there untouched and ends the extraction with kExtractOutputFailed
+    // (path) just before a file's complete content takes `path`, whether a file is there or not: false
+    // leaves what is there untouched and ends the extraction with kExtractOutputFailed. What is there may
+    // be gone when it returns true
     std::function<bool(const std::wstring& path)> beforePlace;
     // (path) after a folder that was not there was created
     std::function<void(const std::wstring& path)> onFolderCreated;

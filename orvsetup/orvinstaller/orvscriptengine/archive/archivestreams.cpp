@@ -40,6 +40,13 @@ void ExchangeSignature(Byte* out, UInt64 at, size_t n, const Byte stored[2]) {
     for (UInt64 k = at; k < 2 && k < at + n; ++k) out[k - at] = stored[1 - k];
 }
 
+// A sequential read: the bytes at the stream's position, which moves past them.
+SRes ReadOn(const PositionalSource& source, UInt64& position, void* buf, size_t* size) {
+    const SRes read = source.ReadAt(position, buf, size);
+    position += *size;
+    return read;
+}
+
 }  // namespace
 
 MemoryInStream::MemoryInStream(const void* data, size_t size, bool exchangeSignature)
@@ -56,9 +63,7 @@ SRes MemoryInStream::ReadAt(UInt64 position, void* buf, size_t* size) const {
 
 SRes MemoryInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     MemoryInStream* s = Self<MemoryInStream>(p);
-    const SRes read = s->ReadAt(s->pos_, buf, size);
-    s->pos_ += *size;
-    return read;
+    return ReadOn(*s, s->pos_, buf, size);
 }
 
 SRes MemoryInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
@@ -104,9 +109,7 @@ SRes FileInStream::ReadAt(UInt64 position, void* buf, size_t* size) const {
 
 SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     FileInStream* s = Self<FileInStream>(p);
-    const SRes read = s->ReadAt(s->pos_, buf, size);
-    s->pos_ += *size;
-    return read;
+    return ReadOn(*s, s->pos_, buf, size);
 }
 
 SRes FileInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
@@ -116,9 +119,7 @@ SRes FileInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
 
 SRes StreamView::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
     StreamView* s = Self<StreamView>(p);
-    const SRes read = s->source_.ReadAt(s->pos_, buf, size);
-    s->pos_ += *size;
-    return read;
+    return ReadOn(s->source_, s->pos_, buf, size);
 }
 
 SRes StreamView::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
