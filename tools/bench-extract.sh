@@ -49,13 +49,13 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ticks=$(getconf CLK_TCK)
 
 # The server process of a prefix: the wineserver whose working folder is the server folder Wine names
-# after the prefix's device and inode.
+# after the prefix's device and inode (run.sh keeps it running between programs).
 server_pid() {
   local prefix=$1 dev ino p
   dev=$(printf '%x' "$(stat -c %d "$prefix")")
   ino=$(printf '%x' "$(stat -c %i "$prefix")")
-  for p in $(pgrep -x wineserver || true); do
-    if [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" = "/tmp/.wine-$(id -u)/server-$dev-$ino" ]; then echo "$p"; return; fi
+  for p in $(pgrep -x 'wineserver(64)?' || true); do
+    if [[ "$(readlink "/proc/$p/cwd" 2>/dev/null)" == */server-$dev-$ino ]]; then echo "$p"; return; fi
   done
 }
 
@@ -83,7 +83,11 @@ timed() {
   server=$(server_pid "${ORV_WINEPREFIX_ROOT:-$repo/build/wineprefix}/$(orv_prefix_name "$bench_arch")")
   [ -n "$server" ] && server_before=$(cpu_ticks "/proc/$server/stat")
   start=$(date +%s%N)
-  (cd "$dest" && exec "$@" >"$work/out.txt" 2>&1) &
+  # The extractors unpack into their working folder; a setup is told its folder and runs from elsewhere
+  # (a destination that is its current folder is refused: cannot open it, error 32).
+  local where=$dest
+  [[ "$name" == setup-* ]] && where=$work
+  (cd "$where" && exec "$@" >"$work/out.txt" 2>&1) &
   local runner=$!
   while kill -0 "$runner" 2>/dev/null; do
     for pid in $(pgrep -f -- "$name" || true); do
