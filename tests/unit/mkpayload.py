@@ -10,7 +10,8 @@ Writes, in OUT_DIR:
 - damaged.7z: stored the same way, two incompressible files in one LZMA2 block with an invalid control byte
   in a chunk of the second: the first file comes out whole, the second meets a data error;
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
-- coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
+- coders-KIND.7z: plain archives of a 1.2 MB program and 330 KB of text in two solid blocks (dict4g: in one)
+  with a 64 KB dictionary, one
   per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored, PPMd, and
   each other branch filter and delta over LZMA2; LZMA2 declaring a 4 GB dictionary): larger than the decoder's buffers and its dictionary, so
   decoding goes round its ring many times; also the same files coded with methods the setup cannot decode;
@@ -247,13 +248,15 @@ def coder_archives(work):
              ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"]),
              ("ppmd", ["-mf=off", "-m0=PPMd"]), ("delta", ["-mf=Delta:4", "-m0=lzma2:d=64k"]),
              ("bzip2", ["-mf=off", "-m0=BZip2"]), ("deflate", ["-mf=off", "-m0=Deflate"]),
-             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off"])]
+             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off", "-ms=on"])]
     kinds += [(f.lower(), ["-mf=" + f, "-m0=lzma2:d=64k"]) for f in FILTERS]
     for kind, switches in kinds:
         path = os.path.join(out, "coders-%s.7z" % kind)
         if os.path.exists(path):
             os.remove(path)
-        subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on"] + switches + [path, "bin", "data"], cwd=tree,
+        # Two solid blocks, the program in one and the text in the other: the block after the first one
+        # is decoded ahead, whole, while the first one's file is written.
+        subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=1m"] + switches + [path, "bin", "data"], cwd=tree,
                        check=True, capture_output=True)
     # The LZMA2 coder's dictionary property made 40, a dictionary of 4 GB.
     edit_header(os.path.join(out, "coders-dict4g.7z"),
