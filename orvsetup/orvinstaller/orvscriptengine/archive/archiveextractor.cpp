@@ -334,7 +334,7 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
             if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
             staged.Create(parent);
         }
-        if (!staged.Handle()) {
+        if (!staged.Created()) {
             TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create a file in %ls, error %u\r\n", parent.c_str(),
                       static_cast<unsigned>(::GetLastError()));
             return kExtractOutputFailed;

@@ -20,6 +20,7 @@ public:
 
     // Creates a new temporary file in `folder`, open for writing. False with the system's error.
     bool Create(const std::wstring& folder);
+    bool Created() const { return file_.Valid(); }
     HANDLE Handle() const { return file_.Get(); }
     // Closes the content, its modification time set when one is given. False with the system's error.
     bool Close(const FILETIME* modified);
