@@ -6,7 +6,7 @@ the same names), LAYOUT.XML, skin/NNN.png and payload/. Several --product folder
 one overrides an earlier one file by file, and may list names to leave out in a file named OMIT.
 
 The chunks are compiled to stripped Lua 5.2 bytecode in the target's format (see luachunk.py), the layout is stored as UTF-16LE, the
-payload becomes a solid 7z archive stored with its first two bytes exchanged (resource APP.7Z of type _7Z)
+payload becomes a 7z archive in solid blocks of about 32 MB stored with its first two bytes exchanged (resource APP.7Z of type _7Z)
 with the SHA-256 of those stored bytes beside it (APP.7Z of type SHA256, 32 bytes; left out with
 --without-payload-hash), and everything is linked with the engine into OUT.exe using the link description
 the build writes (mksetup.env).
@@ -179,6 +179,9 @@ def check_payload_names(payload):
                     fail("payload entry %s may be the short name of %s on Windows" % (alias_path, path))
 
 
+SOLID_BLOCK_MB = 32
+
+
 def pack_payload(payload, sevenzip, work):
     out = os.path.join(work, "APP.7Z")
     if os.path.exists(out):
@@ -192,7 +195,10 @@ def pack_payload(payload, sevenzip, work):
     if not files:
         data = empty_7z()
     else:
-        command = [sevenzip, "a", "-t7z", "-bd", "-y", "-ms=on", "-m0=lzma2", "-mx=9", "-mmt=2"]
+        # Solid blocks of about 32 MB: the setup decodes the blocks after the one it writes on threads of
+        # their own, and blocks of that size cost about 2 % in size against one block (16 MB: 9 %, 8 MB: 26 %
+        # on a payload of programs and data).
+        command = [sevenzip, "a", "-t7z", "-bd", "-y", "-ms=%dm" % SOLID_BLOCK_MB, "-m0=lzma2", "-mx=9", "-mmt=2"]
         if any(f.lower().endswith(EXECUTABLE_SUFFIXES) for f in files):
             command.append("-mf=BCJ2")
         command += [out, "."]

@@ -39,6 +39,17 @@ inline std::wstring CoderArchive(const wchar_t* kind) {
     return ExeDirectory() + L"\\unit\\coders-" + kind + L".7z";
 }
 
+// The extractor's temporary files left in `folder`.
+inline int TemporaryFilesIn(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((folder + L"\\orvtmp-*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do ++count; while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return count;
+}
+
 // Whether a line the capture holds contains `text`.
 inline bool Traced(const std::wstring& text) { return TraceCapture::HoldsPart(text); }
 

@@ -2,6 +2,7 @@
 // coder chain, damaged and crafted archives.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <map>
 #include <string>
@@ -11,6 +12,7 @@
 #include "archivetestdata.h"
 #include "fsutil.h"
 #include "orvscriptengine/archive/archiveextractor.h"
+#include "orvscriptengine/archive/blockreader.h"
 #include "orvscriptengine/archive/dictionarybuffer.h"
 #include "orvscriptengine/archive/entrynames.h"
 #include "tracecapture.h"
@@ -24,6 +26,7 @@ using orv::test::ExeDirectory;
 using orv::test::PayloadFiles;
 using orv::test::ReadFileBytes;
 using orv::test::TempDir;
+using orv::test::TemporaryFilesIn;
 using orv::test::Traced;
 
 TEST(UnCompress, NamesThatWouldLeaveTheFolderAreRefused) {
@@ -137,6 +140,110 @@ TEST(UnCompress, DamagedArchivesFailCleanlyAndLeaveNoWrongFile) {
 }
 
 std::wstring Crafted(const std::wstring& name) { return ExeDirectory() + L"\\unit\\" + name + L".7z"; }
+
+// An earlier install's files are replaced by name: read-only, hidden and system ones too, and a file with a
+// second hard link keeps its bytes under that link.
+TEST(UnCompress, ReplacedFilesTakeTheNameAndNeverWriteThroughAHardLink) {
+    TempDir dest(L"orvr");
+    ASSERT_TRUE(::CreateDirectoryW(dest.Sub(L"bin").c_str(), nullptr) && ::CreateDirectoryW(dest.Sub(L"data").c_str(), nullptr));
+    ASSERT_TRUE(orv::test::WriteFileBytes(dest.Sub(L"bin\\big.exe"), "old") &&
+                orv::test::WriteFileBytes(dest.Sub(L"data\\notes.txt"), "old"));
+    ASSERT_TRUE(::SetFileAttributesW(dest.Sub(L"bin\\big.exe").c_str(),
+                                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(::CreateHardLinkW(dest.Sub(L"kept.txt").c_str(), dest.Sub(L"data\\notes.txt").c_str(), nullptr));
+    orv::ArchiveExtractor extractor({});
+    EXPECT_EQ(extractor.ExtractFromFile(CoderArchive(L"copy"), dest.Path()), 0);
+    for (const auto& file : CoderFiles()) {
+        std::string content;
+        EXPECT_TRUE(ReadFileBytes(dest.Sub(file.first), &content) && content == file.second) << orv::WideToUtf8(file.first);
+    }
+    std::string kept;
+    EXPECT_TRUE(ReadFileBytes(dest.Sub(L"kept.txt"), &kept) && kept == "old");
+    EXPECT_EQ(TemporaryFilesIn(dest.Sub(L"bin")) + TemporaryFilesIn(dest.Sub(L"data")), 0);
+}
+
+// beforePlace comes before the content takes its place, the old file still there; a refusal keeps the old
+// file and leaves nothing else behind.
+TEST(UnCompress, BeforePlaceComesBeforeTheRenameAndMayRefuseIt) {
+    TempDir dest(L"orvr");
+    ASSERT_TRUE(::CreateDirectoryW(dest.Sub(L"data").c_str(), nullptr));
+    ASSERT_TRUE(orv::test::WriteFileBytes(dest.Sub(L"data\\notes.txt"), "old"));
+    std::vector<std::wstring> asked;
+    std::string seen;
+    orv::ExtractCallbacks callbacks;
+    callbacks.beforePlace = [&](const std::wstring& path) {
+        asked.push_back(path);
+        ReadFileBytes(path, &seen);
+        return path.find(L"notes") == std::wstring::npos;
+    };
+    TraceCapture capture;
+    orv::ArchiveExtractor extractor(callbacks);
+    EXPECT_EQ(extractor.ExtractFromFile(CoderArchive(L"copy"), dest.Path()), orv::kExtractOutputFailed);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], dest.Sub(L"data\\notes.txt"));
+    EXPECT_EQ(seen, "old");
+    EXPECT_TRUE(Traced(dest.Sub(L"data\\notes.txt") + L" not written, refused"));
+    std::string content;
+    EXPECT_TRUE(ReadFileBytes(dest.Sub(L"data\\notes.txt"), &content) && content == "old");
+    EXPECT_EQ(TemporaryFilesIn(dest.Sub(L"data")), 0);
+}
+
+// Folders decoded at once finish in any order; the first one is held back here.
+void HoldBackTheFirstFolder(UInt32 folder) {
+    if (folder == 0) ::Sleep(300);
+}
+
+TEST(UnCompress, SeveralBlocksComeOutInArchiveOrderWhicheverIsDecodedFirst) {
+    TempDir dest(L"orvb");
+    std::vector<std::wstring> files;
+    orv::ExtractCallbacks callbacks;
+    callbacks.onFile = [&](const std::wstring& path) { files.push_back(path); };
+    orv::SetDecodeStartHook(HoldBackTheFirstFolder);
+    orv::ArchiveExtractor extractor(callbacks);
+    EXPECT_EQ(extractor.ExtractFromFile(Crafted(L"blocks"), dest.Path()), 0);
+    orv::SetDecodeStartHook(nullptr);
+    ASSERT_EQ(files.size(), 6u);
+    for (size_t k = 0; k < files.size(); ++k) {
+        const std::wstring name = L"part" + std::to_wstring(k) + L".bin";
+        EXPECT_EQ(files[k], dest.Sub(name));
+        std::string content, expected;
+        EXPECT_TRUE(ReadFileBytes(files[k], &content) && ReadFileBytes(ExeDirectory() + L"\\unit\\blocks\\" + name, &expected) &&
+                    content == expected) << k;
+    }
+}
+
+// The second block's decoder fails while the first is still held back: nothing of the second block or
+// after it is written, and no temporary file stays.
+TEST(UnCompress, AnErrorInAnyBlockEndsTheExtractionWithoutPartialFiles) {
+    TempDir dest(L"orvb");
+    orv::SetDecodeStartHook(HoldBackTheFirstFolder);
+    orv::ArchiveExtractor extractor({});
+    EXPECT_EQ(extractor.ExtractFromFile(Crafted(L"blocks-damaged"), dest.Path()), SZ_ERROR_DATA);
+    orv::SetDecodeStartHook(nullptr);
+    for (int k = 2; k < 6; ++k) EXPECT_FALSE(orv::test::FileExists(dest.Sub(L"part" + std::to_wstring(k) + L".bin"))) << k;
+    EXPECT_EQ(TemporaryFilesIn(dest.Path()), 0);
+}
+
+// One large block is decoded a few buffers ahead of the writer, never held whole: 40 MB come out with
+// the process's memory a few megabytes above where it started.
+TEST(UnCompress, OneLargeBlockIsStreamedInBoundedMemory) {
+    TempDir dest(L"orvb");
+    PROCESS_MEMORY_COUNTERS counters = {};
+    ASSERT_TRUE(::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)));
+    const SIZE_T before = counters.PagefileUsage;
+    SIZE_T most = before;
+    int files = 0;
+    orv::ExtractCallbacks callbacks;
+    callbacks.onFile = [&](const std::wstring&) {
+        ++files;
+        if (::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)) && counters.PagefileUsage > most)
+            most = counters.PagefileUsage;
+    };
+    orv::ArchiveExtractor extractor(callbacks);
+    EXPECT_EQ(extractor.ExtractFromFile(Crafted(L"oneblock"), dest.Path()), 0);
+    EXPECT_EQ(files, 8);
+    EXPECT_LT(most - before, SIZE_T(12) << 20);
+}
 
 // Extracts an archive file into `dest`; Traced() looks at what the extraction traced.
 int ExtractTraced(const std::wstring& archive, const TempDir& dest) {

@@ -10,14 +10,18 @@ Writes, in OUT_DIR:
 - damaged.7z: stored the same way, two incompressible files in one LZMA2 block with an invalid control byte
   in a chunk of the second: the first file comes out whole, the second meets a data error;
 - unsafe-N.7z: plain archives whose second entry's name would leave the destination folder;
-- coders-KIND.7z: plain solid archives of a 1.2 MB program and 330 KB of text with a 64 KB dictionary, one
+- coders-KIND.7z: plain archives of a 1.2 MB program and 330 KB of text in two solid blocks (dict4g: in one)
+  with a 64 KB dictionary, one
   per kind of coder chain (BCJ2 over LZMA2, x86 branch filter over LZMA, LZMA2 alone, stored, PPMd, and
   each other branch filter and delta over LZMA2; LZMA2 declaring a 4 GB dictionary): larger than the decoder's buffers and its dictionary, so
   decoding goes round its ring many times; also the same files coded with methods the setup cannot decode;
 - noname.7z: an archive whose header has no names;
 - oversize.7z: a good file, then a folder declaring far more bytes than its packed data can hold;
 - ppmdmodel.7z: a PPMd coder asking for a 4 GB model for a few kilobytes;
-- clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias).
+- clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias);
+- blocks.7z: six incompressible files in three LZMA2 solid blocks of two, with their contents in blocks/;
+  blocks-damaged.7z: the same, the second block's stream made invalid at its first chunk;
+- oneblock.7z: eight text files of 5 MB each in one LZMA2 block with a 1 MB dictionary.
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
@@ -114,6 +118,55 @@ def damaged_archive(path, work):
     mksetup.write_exchanged(bytes(data), path)
 
 
+def lzma2_end(data, at):
+    """The offset just past the LZMA2 stream starting at `at` (its chunks and its end byte)."""
+    while data[at] != 0:
+        control = data[at]
+        if control < 0x80:
+            at += 3 + (data[at + 1] << 8 | data[at + 2]) + 1
+        else:
+            at += 6 + (data[at + 3] << 8 | data[at + 4]) + (1 if control >= 0xC0 else 0)
+    return at + 1
+
+
+def block_archives(out):
+    tree = os.path.join(out, "blocks")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    noise = random.Random(11)
+    names = ["part%d.bin" % k for k in range(6)]
+    for name in names:
+        with open(os.path.join(tree, name), "wb") as f:
+            f.write(noise.randbytes(150000))
+    path = os.path.join(out, "blocks.7z")
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=300k", "-mf=off", "-m0=lzma2", "-mmt=1", path] + names,
+                   cwd=tree, check=True, capture_output=True)
+    listing = subprocess.run([sevenzip, "l", "-slt", path], check=True, capture_output=True, text=True).stdout
+    assert "Blocks = 3" in listing, listing
+    data = bytearray(open(path, "rb").read())
+    second = lzma2_end(data, 32)
+    assert data[second] in (1, 2), "the second block does not start with a plain chunk"
+    data[second] = 0x7F  # no chunk kind
+    open(os.path.join(out, "blocks-damaged.7z"), "wb").write(bytes(data))
+
+
+def one_block_archive(out, work):
+    tree = os.path.join(work, "oneblock-tree")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    names = ["text%d.txt" % k for k in range(8)]
+    for k, name in enumerate(names):
+        with open(os.path.join(tree, name), "wb") as f:
+            f.write(b"".join(b"line %d of file %d\r\n" % (i, k) for i in range(200000))[:5 << 20])
+    path = os.path.join(out, "oneblock.7z")
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on", "-m0=lzma2:d=1m", "-mx=1", "-mmt=1", path] + names,
+                   cwd=tree, check=True, capture_output=True)
+
+
 def replace_once(body, old, new):
     at = body.find(old)
     assert at >= 0 and body.find(old, at + 1) < 0 and len(old) == len(new)
@@ -195,13 +248,15 @@ def coder_archives(work):
              ("lzma2", ["-mf=off", "-m0=lzma2:d=64k"]), ("copy", ["-mf=off", "-m0=copy"]),
              ("ppmd", ["-mf=off", "-m0=PPMd"]), ("delta", ["-mf=Delta:4", "-m0=lzma2:d=64k"]),
              ("bzip2", ["-mf=off", "-m0=BZip2"]), ("deflate", ["-mf=off", "-m0=Deflate"]),
-             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off"])]
+             ("dict4g", ["-mf=off", "-m0=lzma2:d=64k", "-mhc=off", "-ms=on"])]
     kinds += [(f.lower(), ["-mf=" + f, "-m0=lzma2:d=64k"]) for f in FILTERS]
     for kind, switches in kinds:
         path = os.path.join(out, "coders-%s.7z" % kind)
         if os.path.exists(path):
             os.remove(path)
-        subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on"] + switches + [path, "bin", "data"], cwd=tree,
+        # Two solid blocks, the program in one and the text in the other: the block after the first one
+        # is decoded ahead, whole, while the first one's file is written.
+        subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=1m"] + switches + [path, "bin", "data"], cwd=tree,
                        check=True, capture_output=True)
     # The LZMA2 coder's dictionary property made 40, a dictionary of 4 GB.
     edit_header(os.path.join(out, "coders-dict4g.7z"),
@@ -216,6 +271,8 @@ shutil.copyfile(mksetup.pack_payload(tree, sevenzip, work), os.path.join(out, "p
 shutil.copyfile(mksetup.write_payload_hash(os.path.join(out, "payload.7z"), work), os.path.join(out, "payload.sha256"))
 shutil.copyfile(mksetup.pack_payload(None, sevenzip, work), os.path.join(out, "empty.7z"))
 damaged_archive(os.path.join(out, "damaged.7z"), work)
+block_archives(out)
+one_block_archive(out, work)
 coder_archives(work)
 crafted_archives(work)
 for number, name in enumerate(UNSAFE_NAMES):

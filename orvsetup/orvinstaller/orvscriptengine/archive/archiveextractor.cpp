@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <new>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "orvscriptengine/archive/blockreader.h"
 #include "orvscriptengine/archive/decoderheap.h"
 #include "orvscriptengine/archive/outputfolders.h"
+#include "orvscriptengine/archive/stagedfile.h"
 #include "utility/fileio.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -28,10 +30,10 @@ constexpr size_t kLookBufferSize = 1 << 18;
 // The archive database, its look-ahead reader and the solid-block cache, released together.
 class ArchiveDatabase {
 public:
-    explicit ArchiveDatabase(ISeekInStreamPtr stream) {
+    explicit ArchiveDatabase(const PositionalSource& source) : view_(source) {
         SzArEx_Init(&db_);
         LookToRead2_CreateVTable(&look_, False);
-        look_.realStream = stream;
+        look_.realStream = view_.Stream();
         look_.buf = static_cast<Byte*>(ISzAlloc_Alloc(&kDecoderHeap, kLookBufferSize));
         look_.bufSize = look_.buf ? kLookBufferSize : 0;
         LookToRead2_INIT(&look_);
@@ -89,6 +91,7 @@ public:
     }
 
 private:
+    StreamView view_;
     CSzArEx db_;
     CLookToRead2 look_;
     UInt32 blockIndex_ = 0xFFFFFFFF;
@@ -96,22 +99,31 @@ private:
     size_t blockSize_ = 0;
 };
 
-// Where the writing thread stands in the folder being decoded. Only one folder is decoded at a time, and
-// none while a folder is decoded whole: the archive stream has one reader.
+// Where the writing thread stands in the folder being decoded. While it writes one folder's files, the
+// folders after it that are small enough are decoded whole on threads of their own, as many folders at once
+// as the machine has processors; a larger folder is decoded a few buffers ahead of the writer only, so its
+// memory stays bounded whatever its size. An error met in any of them ends the extraction.
 class BlockCursor {
 public:
+    // Folders up to this size are decoded ahead whole: the packer's blocks of about 32 MB, each closed by a
+    // file that may pass that size.
+    static constexpr UInt64 kAheadLimit = 48u << 20;
+
+    BlockCursor(const CSzArEx& db, const PositionalSource& source) : db_(db), source_(source) {
+        SYSTEM_INFO system;
+        ::GetSystemInfo(&system);
+        ahead_ = system.dwNumberOfProcessors > 1 ? system.dwNumberOfProcessors - 1 : 0;
+    }
+
     // Stands at `offset` of `folder`, decoding it from its start when it is not the one open.
-    SRes MoveTo(const CSzArEx& db, UInt32 folder, UInt64 offset, ISeekInStreamPtr stream) {
-        if (reader_ && (folder != folder_ || offset < position_)) {
+    SRes MoveTo(UInt32 folder, UInt64 offset) {
+        if (reader_ && (folder != reader_->Folder() || offset < position_)) {
             const SRes ended = End();
             if (ended != SZ_OK) return ended;
         }
         if (!reader_) {
-            reader_.reset(new BlockReader());
-            folder_ = folder;
-            position_ = 0;
-            const SRes started = reader_->Start(db, folder, stream);
-            if (started != SZ_OK) return started;
+            const SRes opened = Open(folder);
+            if (opened != SZ_OK) return opened;
         }
         while (position_ < offset) {
             const Byte* data = nullptr;
@@ -124,6 +136,10 @@ public:
     // The next bytes, at most `max` and at least one.
     SRes Take(UInt64 max, const Byte** data, size_t* size) {
         if (left_ == 0) {
+            for (const std::unique_ptr<BlockReader>& later : waiting_) {
+                const SRes failed = later->Failure();
+                if (failed != SZ_OK) return failed;
+            }
             const SRes next = reader_->Next(&piece_, &left_);
             if (next != SZ_OK) return next;
             if (left_ == 0) return SZ_ERROR_DATA;  // the folder ends inside a file
@@ -148,8 +164,39 @@ public:
     }
 
 private:
+    // Makes `folder` the open one: the reader that decoded it ahead, or one started now.
+    SRes Open(UInt32 folder) {
+        position_ = 0;
+        while (!waiting_.empty() && waiting_.front()->Folder() != folder) waiting_.pop_front();  // passed over
+        if (!waiting_.empty()) {
+            reader_ = std::move(waiting_.front());
+            waiting_.pop_front();
+        } else {
+            reader_.reset(new BlockReader());
+            const SRes started = reader_->Start(db_, folder, source_, false);
+            if (started != SZ_OK) return started;
+            next_ = folder + 1;
+        }
+        // Keeps the folders after it decoding, while each is small enough.
+        while (waiting_.size() < ahead_ && next_ < db_.db.NumFolders) {
+            const UInt32 later = next_;
+            if (IsStreamedFolder(db_, later) && SzAr_GetFolderUnpackSize(&db_.db, later) > kAheadLimit) break;
+            ++next_;
+            if (!IsStreamedFolder(db_, later)) continue;  // decoded whole when its files come
+            std::unique_ptr<BlockReader> reader(new BlockReader());
+            const SRes started = reader->Start(db_, later, source_, true);
+            if (started != SZ_OK) return started;
+            waiting_.push_back(std::move(reader));
+        }
+        return SZ_OK;
+    }
+
+    const CSzArEx& db_;
+    const PositionalSource& source_;
+    unsigned ahead_ = 0;
     std::unique_ptr<BlockReader> reader_;
-    UInt32 folder_ = 0;
+    std::deque<std::unique_ptr<BlockReader>> waiting_;  // the folders decoded ahead, in order
+    UInt32 next_ = 0;  // the first folder not started
     UInt64 position_ = 0;
     const Byte* piece_ = nullptr;
     size_t left_ = 0;
@@ -184,45 +231,55 @@ std::vector<std::wstring> SplitPath(std::wstring& path, size_t nameStart) {
     return components;
 }
 
-// Creates (replaces) an output file. A read-only file in the way is made writable first; it is only looked
-// for when the creation was refused, so the common case costs one system call.
-UniqueFileHandle CreateOutput(const std::wstring& path) {
-    UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-    if (file || ::GetLastError() != ERROR_ACCESS_DENIED) return file;
-    const DWORD existing = ::GetFileAttributesW(path.c_str());
-    if (existing == INVALID_FILE_ATTRIBUTES || !(existing & FILE_ATTRIBUTE_READONLY)) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return file;
+// Gives a staged file its place. A file there (no junction or link, whose target would be written) is
+// replaced; one that cannot be is put to onError: retried once, skipped (kPlaceSkipped: what is there
+// stays), or the extraction ends. Returns kExtractOk, kPlaceSkipped or a result code.
+constexpr int kPlaceSkipped = -1;
+int PlaceFile(StagedFile& staged, const std::wstring& path, const std::wstring& leaf, OutputFolders& folders,
+              const ExtractCallbacks& callbacks) {
+    if (staged.Place(path, false)) return kExtractOk;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (!folders.MayReplace(leaf)) return kExtractUnsafeName;
+        if (staged.Place(path, true)) return kExtractOk;
     }
-    ::SetFileAttributesW(path.c_str(), existing & ~FILE_ATTRIBUTE_READONLY);
-    return CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+    const DWORD error = ::GetLastError();
+    const int decision = callbacks.onError ? callbacks.onError(path, static_cast<int>(error)) : -1;
+    if (decision == 1) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls skipped, error %u\r\n", path.c_str(),
+                  static_cast<unsigned>(error));
+        return kPlaceSkipped;
+    }
+    if (decision == 0 && staged.Place(path, true)) return kExtractOk;
+    TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls, error %u\r\n", path.c_str(),
+              static_cast<unsigned>(decision == 0 ? ::GetLastError() : error));
+    return kExtractOutputFailed;
 }
 
 }  // namespace
 
 int ArchiveExtractor::ExtractFromMemory(const void* data, size_t size, bool exchangedSignature,
                                         const std::wstring& folder) {
-    MemoryInStream stream(data, size, exchangedSignature);
-    return ExtractAll(stream.Stream(), folder);
+    const MemoryInStream stream(data, size, exchangedSignature);
+    return ExtractAll(stream, folder);
 }
 
 int ArchiveExtractor::ExtractFromFile(const std::wstring& archive, const std::wstring& folder) {
     FileInStream stream(archive.c_str());
     if (!stream.Valid()) return kExtractCannotOpen;
-    return ExtractAll(stream.Stream(), folder);
+    return ExtractAll(stream, folder);
 }
 
 int ArchiveExtractor::ExtractFromFilePart(UniqueFileHandle file, UInt64 offset, UInt64 length,
                                           const std::wstring& folder) {
     FileInStream stream(std::move(file), offset, length, true);
     if (!stream.Valid()) return kExtractCannotOpen;
-    return ExtractAll(stream.Stream(), folder);
+    return ExtractAll(stream, folder);
 }
 
-int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder) try {
+int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstring& folder) try {
     static const bool crcReady = (CrcGenerateTable(), true);
     (void)crcReady;
-    ArchiveDatabase db(stream);
+    ArchiveDatabase db(source);
     const SRes opened = db.Open();
     if (opened != SZ_OK) {
         TraceLine(L"Fun:Lua_UnCompress7z, Description:the archive cannot be read, error %d\r\n", opened);
@@ -238,7 +295,7 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         return kExtractOutputFailed;
     }
 
-    BlockCursor block;  // declared after the database: its decoding thread stops before the database goes
+    BlockCursor block(db.Db(), source);  // after the database: its decoding threads stop before the database goes
 
     for (UInt32 i = 0; i < db.Count(); ++i) {
         const std::wstring name = db.Name(i);
@@ -249,15 +306,15 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         }
         std::wstring path = folder + L"\\" + name;
         const bool isFolder = db.IsFolder(i);
-        const UInt32 source = isFolder ? ArchiveDatabase::kNoFolder : db.FolderOf(i);
-        const bool streamed = source != ArchiveDatabase::kNoFolder && IsStreamedFolder(db.Db(), source);
+        const UInt32 home = isFolder ? ArchiveDatabase::kNoFolder : db.FolderOf(i);  // the folder its bytes are in
+        const bool streamed = home != ArchiveDatabase::kNoFolder && IsStreamedFolder(db.Db(), home);
         const Byte* data = nullptr;
         size_t size = 0;
         if (streamed) {
-            const SRes moved = block.MoveTo(db.Db(), source, db.OffsetInFolder(i), stream);
+            const SRes moved = block.MoveTo(home, db.OffsetInFolder(i));
             if (moved != SZ_OK) return moved;
-        } else if (source != ArchiveDatabase::kNoFolder) {
-            const SRes ended = block.End();  // the archive stream is the whole-block decoder's now
+        } else if (home != ArchiveDatabase::kNoFolder) {
+            const SRes ended = block.End();  // the open folder is done with: its end is checked
             if (ended != SZ_OK) return ended;
             const SRes extracted = db.Extract(i, &data, &size);
             if (extracted != SZ_OK) return extracted;
@@ -269,51 +326,40 @@ int ArchiveExtractor::ExtractAll(ISeekInStreamPtr stream, const std::wstring& fo
         if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
         if (isFolder) continue;  // a folder that could not be made was traced
 
+        // The content goes to a new temporary file beside its place, and takes the place once it is whole.
+        const std::wstring parent = path.substr(0, path.rfind(L'\\'));
+        StagedFile staged;
+        if (!staged.Create(parent) && ::GetLastError() == ERROR_PATH_NOT_FOUND) {  // its folder went away (a callback?)
+            folders.Forget();
+            if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
+            staged.Create(parent);
+        }
+        if (!staged.Created()) {
+            TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create a file in %ls, error %u\r\n", parent.c_str(),
+                      static_cast<unsigned>(::GetLastError()));
+            return kExtractOutputFailed;
+        }
+        UInt32 crc = 0;
+        const int written = streamed ? WriteFromBlock(block, staged.Handle(), db.Size(i), db.HasCrc(i, &crc) ? &crc : nullptr)
+                                     : (WriteAllBytes(staged.Handle(), data, size) ? SZ_OK : kExtractOutputFailed);
+        FILETIME modified;
+        if (written != SZ_OK || !staged.Close(db.ModifiedTime(i, &modified) ? &modified : nullptr)) {
+            const int failed = written != SZ_OK ? written : kExtractOutputFailed;
+            if (failed == kExtractOutputFailed)
+                TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
+                          static_cast<unsigned>(::GetLastError()));
+            return failed;  // never a cut or damaged file in place: the temporary file goes with `staged`
+        }
         if (callbacks_.beforePlace && !callbacks_.beforePlace(path)) {
             TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls not written, refused\r\n", path.c_str());
             return kExtractOutputFailed;
         }
-        // A new file is made without a look at what is there; one in the way is replaced only when it is
-        // no junction or link (its target would be written).
-        UniqueFileHandle file = CreateFileHandle(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
-        if (!file && ::GetLastError() == ERROR_FILE_EXISTS && !folders.MayReplace(leaf)) return kExtractUnsafeName;
-        if (!file) file = CreateOutput(path);
-        if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {  // its folder went away (a callback?)
-            folders.Forget();
-            if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
-            file = CreateOutput(path);
-        }
-        if (!file) {
-            const DWORD error = ::GetLastError();
-            const int decision = callbacks_.onError ? callbacks_.onError(path, static_cast<int>(error)) : -1;
-            if (decision == 1) {
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls skipped, error %u\r\n", path.c_str(),
-                          static_cast<unsigned>(error));
-                continue;  // a streamed folder's decoder passes over its bytes on the way to the next file
-            }
-            if (decision == 0) file = CreateOutput(path);
-            if (!file) {
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot create %ls, error %u\r\n", path.c_str(),
-                          static_cast<unsigned>(decision == 0 ? ::GetLastError() : error));
-                return kExtractOutputFailed;
-            }
-        }
-        UInt32 crc = 0;
-        const int written = streamed ? WriteFromBlock(block, file.Get(), db.Size(i), db.HasCrc(i, &crc) ? &crc : nullptr)
-                                     : (WriteAllBytes(file.Get(), data, size) ? SZ_OK : kExtractOutputFailed);
-        if (written != SZ_OK) {
-            if (written == kExtractOutputFailed)
-                TraceLine(L"Fun:Lua_UnCompress7z, Description:cannot write %ls, error %u\r\n", path.c_str(),
-                          static_cast<unsigned>(::GetLastError()));
-            file.Reset();
-            ::DeleteFileW(path.c_str());  // never leave a cut or damaged file looking complete
-            return written;
-        }
-        FILETIME modified;
-        if (db.ModifiedTime(i, &modified)) ::SetFileTime(file.Get(), nullptr, nullptr, &modified);
-        if (!::CloseHandle(file.Release()) && ::GetLastError() != 0) return kExtractOutputFailed;
+        const int placed = PlaceFile(staged, path, leaf, folders, callbacks_);
+        if (placed == kPlaceSkipped) continue;
+        if (placed != kExtractOk) return placed;
         DWORD attributes = 0;
-        if (db.Attributes(i, &attributes)) ::SetFileAttributesW(path.c_str(), attributes);
+        if (db.Attributes(i, &attributes) && attributes != FILE_ATTRIBUTE_ARCHIVE)  // a new file has that one
+            ::SetFileAttributesW(path.c_str(), attributes);
         if (callbacks_.onFile) callbacks_.onFile(path);
     }
     const SRes ended = block.End();  // the last folder's end is checked too

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "7zTypes.h"
+#include "orvscriptengine/archive/archivestreams.h"
 #include "orvscriptengine/archive/entrynames.h"
 #include "utility/uniquehandle.h"
 
@@ -20,12 +21,14 @@ constexpr int kExtractUnsafeName = SZ_ERROR_ARCHIVE;
 
 // What an extraction reports as it goes; either may be empty.
 struct ExtractCallbacks {
-    // (path) after each file was written, closed and given its attributes
+    // (path) after each file was written, closed, put in place and given its attributes
     std::function<void(const std::wstring& path)> onFile;
-    // (path, system error code) when a file cannot be created: 0 retry, 1 skip, else abort
+    // (path, system error code) when a file's content, written and checked under a temporary name beside
+    // it, cannot take its place (a file in use there): 0 retry, 1 skip (what is there stays), else abort
     std::function<int(const std::wstring& path, int error)> onError;
-    // (path) before a file's content takes `path`, whether a file is there or not: false leaves what is
-    // there untouched and ends the extraction with kExtractOutputFailed
+    // (path) just before a file's complete content takes `path`, whether a file is there or not: false
+    // leaves what is there untouched and ends the extraction with kExtractOutputFailed. What is there may
+    // be gone when it returns true
     std::function<bool(const std::wstring& path)> beforePlace;
     // (path) after a folder that was not there was created
     std::function<void(const std::wstring& path)> onFolderCreated;
@@ -42,7 +45,7 @@ public:
     // `length` bytes from `offset` of an open file, bytes 0 and 1 stored exchanged: the setup's own payload
     // read through its held program file, so the archive's pages never become part of the process's memory.
     int ExtractFromFilePart(UniqueFileHandle file, UInt64 offset, UInt64 length, const std::wstring& folder);
-    int ExtractAll(ISeekInStreamPtr stream, const std::wstring& folder);
+    int ExtractAll(const PositionalSource& source, const std::wstring& folder);
 
 private:
     ExtractCallbacks callbacks_;

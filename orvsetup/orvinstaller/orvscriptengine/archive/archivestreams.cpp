@@ -40,20 +40,30 @@ void ExchangeSignature(Byte* out, UInt64 at, size_t n, const Byte stored[2]) {
     for (UInt64 k = at; k < 2 && k < at + n; ++k) out[k - at] = stored[1 - k];
 }
 
+// A sequential read: the bytes at the stream's position, which moves past them.
+SRes ReadOn(const PositionalSource& source, UInt64& position, void* buf, size_t* size) {
+    const SRes read = source.ReadAt(position, buf, size);
+    position += *size;
+    return read;
+}
+
 }  // namespace
 
 MemoryInStream::MemoryInStream(const void* data, size_t size, bool exchangeSignature)
     : vt_{Read, Seek}, data_(static_cast<const Byte*>(data)), size_(data ? size : 0), exchange_(exchangeSignature) {}
 
-SRes MemoryInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
-    MemoryInStream* s = Self<MemoryInStream>(p);
-    const size_t n = s->pos_ >= s->size_ ? 0 : static_cast<size_t>(std::min<UInt64>(*size, s->size_ - s->pos_));
-    const size_t at = static_cast<size_t>(s->pos_);
-    if (n) std::memcpy(buf, s->data_ + at, n);
-    if (s->exchange_ && s->size_ >= 2) ExchangeSignature(static_cast<Byte*>(buf), at, n, s->data_);
-    s->pos_ += n;
+SRes MemoryInStream::ReadAt(UInt64 position, void* buf, size_t* size) const {
+    const size_t n = position >= size_ ? 0 : static_cast<size_t>(std::min<UInt64>(*size, size_ - position));
+    const size_t at = static_cast<size_t>(position);
+    if (n) std::memcpy(buf, data_ + at, n);
+    if (exchange_ && size_ >= 2) ExchangeSignature(static_cast<Byte*>(buf), at, n, data_);
     *size = n;
     return SZ_OK;
+}
+
+SRes MemoryInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
+    MemoryInStream* s = Self<MemoryInStream>(p);
+    return ReadOn(*s, s->pos_, buf, size);
 }
 
 SRes MemoryInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
@@ -77,30 +87,44 @@ FileInStream::FileInStream(UniqueFileHandle file, UInt64 offset, UInt64 length, 
     }
 }
 
-SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
-    FileInStream* s = Self<FileInStream>(p);
-    const UInt64 left = s->pos_ < s->length_ ? s->length_ - s->pos_ : 0;
+SRes FileInStream::ReadAt(UInt64 position, void* buf, size_t* size) const {
+    const UInt64 left = position < length_ ? length_ - position : 0;
     const size_t wanted = static_cast<size_t>(std::min<UInt64>(*size, left));
     size_t done = 0;
+    SRes result = SZ_OK;
     while (done < wanted) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(wanted - done, 1u << 30));
         DWORD got = 0;
-        if (!ReadFileAt(s->file_.Get(), s->offset_ + s->pos_ + done, static_cast<Byte*>(buf) + done, chunk, &got)) {
-            *size = done;
-            return SZ_ERROR_READ;
+        if (!ReadFileAt(file_.Get(), offset_ + position + done, static_cast<Byte*>(buf) + done, chunk, &got)) {
+            result = SZ_ERROR_READ;
+            break;
         }
         done += got;
         if (got < chunk) break;  // end of file
     }
-    if (s->exchange_) ExchangeSignature(static_cast<Byte*>(buf), s->pos_, done, s->signature_);
-    s->pos_ += done;
+    if (exchange_) ExchangeSignature(static_cast<Byte*>(buf), position, done, signature_);
     *size = done;
-    return SZ_OK;
+    return result;
+}
+
+SRes FileInStream::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
+    FileInStream* s = Self<FileInStream>(p);
+    return ReadOn(*s, s->pos_, buf, size);
 }
 
 SRes FileInStream::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
     FileInStream* s = Self<FileInStream>(p);
     return SeekWithin(s->pos_, s->length_, pos, origin);
+}
+
+SRes StreamView::Read(ISeekInStreamPtr p, void* buf, size_t* size) {
+    StreamView* s = Self<StreamView>(p);
+    return ReadOn(s->source_, s->pos_, buf, size);
+}
+
+SRes StreamView::Seek(ISeekInStreamPtr p, Int64* pos, ESzSeek origin) {
+    StreamView* s = Self<StreamView>(p);
+    return SeekWithin(s->pos_, ~UInt64(0) >> 1, pos, origin);
 }
 
 }  // namespace orv

@@ -5,6 +5,13 @@
 #include "utility/lockguard.h"
 
 namespace orv {
+namespace {
+
+volatile DecodeStartHook decodeStartHook = nullptr;
+
+}  // namespace
+
+void SetDecodeStartHook(DecodeStartHook hook) { decodeStartHook = hook; }
 
 BlockReader::BlockReader() {
     ::InitializeCriticalSection(&lock_);
@@ -28,34 +35,45 @@ void BlockReader::Stop() {
     thread_.Reset();
 }
 
-SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stream) {
-    const SRes initialised = decoder_.Init(db, folder, stream);
+SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source, bool whole) {
+    folder_ = folder;
+    view_.reset(new StreamView(source));
+    const SRes initialised = decoder_.Init(db, folder, view_->Stream());
     if (initialised != SZ_OK) return initialised;
-    for (Byte*& slot : slots_) {
-        slot = AllocateDecoderBytes(kSlotSize);
-        if (!slot) return SZ_ERROR_MEM;
-    }
+    // A whole folder fits its slots, with one more for the check of its end.
+    const UInt64 size = SzAr_GetFolderUnpackSize(&db.db, folder);
+    const unsigned slots = whole ? static_cast<unsigned>(size / kSlotSize + 2) : kStreamingSlots;
+    slots_.assign(slots < kStreamingSlots ? kStreamingSlots : slots, nullptr);
+    sizes_.assign(slots_.size(), 0);
     thread_.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
     return thread_ ? SZ_OK : SZ_ERROR_THREAD;
 }
 
 DWORD WINAPI BlockReader::Run(void* self) {
-    static_cast<BlockReader*>(self)->Decode();
+    BlockReader* reader = static_cast<BlockReader*>(self);
+    if (const DecodeStartHook hook = decodeStartHook) hook(reader->folder_);
+    reader->Decode();
     return 0;
 }
 
 void BlockReader::Decode() {
     SRes result = SZ_OK;
+    const unsigned count = static_cast<unsigned>(slots_.size());
     for (;;) {
         unsigned slot = 0;
         {
             CriticalSectionGuard guard(lock_);
-            while (filled_ == kSlots && !stop_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+            while (filled_ == count && !stop_) ::SleepConditionVariableCS(&changed_, &lock_, INFINITE);
             if (stop_) return;
-            slot = (first_ + filled_) % kSlots;
+            slot = (first_ + filled_) % count;
         }
         if (decoder_.AllDelivered()) {
             result = decoder_.Finish();
+            break;
+        }
+        if (!slots_[slot]) slots_[slot] = AllocateDecoderBytes(kSlotSize);  // a slot no one holds
+        if (!slots_[slot]) {
+            result = SZ_ERROR_MEM;
             break;
         }
         size_t size = 0;
@@ -77,11 +95,17 @@ void BlockReader::Decode() {
     ::WakeAllConditionVariable(&changed_);
 }
 
+SRes BlockReader::Failure() {
+    CriticalSectionGuard guard(lock_);
+    return ended_ ? result_ : SZ_OK;
+}
+
 SRes BlockReader::Next(const Byte** data, size_t* size) {
     *size = 0;
+    const unsigned count = static_cast<unsigned>(slots_.size());
     CriticalSectionGuard guard(lock_);
     if (holding_) {  // the writer is done with the slot it held
-        first_ = (first_ + 1) % kSlots;
+        first_ = (first_ + 1) % count;
         --filled_;
         holding_ = false;
         ::WakeAllConditionVariable(&changed_);

@@ -1,12 +1,21 @@
-// Decodes a folder on a thread of its own, a few buffers ahead of the thread that writes its files.
+// Decodes a folder on a thread of its own, ahead of the thread that writes its files: a few buffers ahead
+// while the writer takes its bytes, or the whole folder while the writer is still busy with an earlier one.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
+#include "orvscriptengine/archive/archivestreams.h"
 #include "orvscriptengine/archive/folderdecoder.h"
 #include "utility/uniquehandle.h"
 
 namespace orv {
+
+// Called on a decoding thread before it decodes its folder; tests delay one folder with it.
+using DecodeStartHook = void (*)(UInt32 folder);
+void SetDecodeStartHook(DecodeStartHook hook);
 
 class BlockReader {
 public:
@@ -16,25 +25,31 @@ public:
     BlockReader(const BlockReader&) = delete;
     BlockReader& operator=(const BlockReader&) = delete;
 
-    // Starts decoding `folder`; the decoder reads `stream` alone until this reader is gone.
-    SRes Start(const CSzArEx& db, UInt32 folder, ISeekInStreamPtr stream);
+    // Starts decoding `folder` through a stream of its own over `source`; with `whole`, the decoder goes on
+    // to the folder's end without waiting for the writer (memory: the folder's size).
+    SRes Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source, bool whole);
+    UInt32 Folder() const { return folder_; }
     // The next decoded bytes, valid until the next call; *size is 0 once the folder's bytes were all
     // delivered and its end checked. An error is the decoder's, after the bytes decoded before it.
     SRes Next(const Byte** data, size_t* size);
+    // The decoder's error once it met one, else SZ_OK (it may still be decoding).
+    SRes Failure();
 
 private:
-    static constexpr unsigned kSlots = 4;
+    static constexpr unsigned kStreamingSlots = 4;
     static constexpr size_t kSlotSize = 1u << 19;
 
     static DWORD WINAPI Run(void* self);
     void Decode();
     void Stop();
 
+    std::unique_ptr<StreamView> view_;
     FolderDecoder decoder_;
+    UInt32 folder_ = 0;
     CRITICAL_SECTION lock_;
     CONDITION_VARIABLE changed_;
-    Byte* slots_[kSlots] = {};
-    size_t sizes_[kSlots] = {};
+    std::vector<Byte*> slots_;  // a ring; a slot's buffer is made when the decoder first fills it
+    std::vector<size_t> sizes_;
     unsigned first_ = 0;   // the oldest filled slot
     unsigned filled_ = 0;  // filled slots, the one the writer holds included
     bool holding_ = false;
