@@ -178,6 +178,23 @@ TEST_F(JournalRun, AFileTheRunKeepsOutlivesTheRollback) {
     EXPECT_EQ(ReadText(dir_.Sub(L"kept.dll")), L"old dll");
 }
 
+TEST_F(JournalRun, ARecordedNameThatNowLiesBehindAJunctionIsLeftAlone) {
+    Journal journal;
+    ASSERT_TRUE(journal.Begin(kAppId));
+    ASSERT_TRUE(journal.Append(Record(JournalKind::kFolderCreated, root_ + L"\\bin")));
+    ASSERT_TRUE(::CreateDirectoryW(dir_.Sub(L"bin").c_str(), nullptr));
+    ASSERT_TRUE(journal.Append(Record(JournalKind::kFileCreated, root_ + L"\\bin\\added.exe")));
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"bin\\added.exe"), "added"));
+    // Between the kill and the recovery the folder becomes a junction to someone else's files.
+    ASSERT_TRUE(::DeleteFileW(dir_.Sub(L"bin\\added.exe").c_str()) && ::RemoveDirectoryW(dir_.Sub(L"bin").c_str()));
+    ASSERT_TRUE(::CreateDirectoryW(dir_.Sub(L"other").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"other\\added.exe"), "not ours"));
+    ASSERT_TRUE(orv::test::MakeJunction(dir_.Sub(L"bin"), dir_.Sub(L"other")));
+    const auto unlink = orv::MakeScopeExit([this] { ::RemoveDirectoryW(dir_.Sub(L"bin").c_str()); });
+    journal.Rollback();
+    EXPECT_EQ(ReadText(dir_.Sub(L"other\\added.exe")), L"not ours");
+}
+
 TEST_F(JournalRun, CommitDeletesTheOldFilesAndAnOldFileInUseGoesAtRestart) {
     Journal journal;
     Upgrade(journal);

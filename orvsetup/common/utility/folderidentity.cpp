@@ -123,4 +123,18 @@ bool IsListedFolder(HANDLE folder, const ListedEntry& entry, ULONGLONG volume) {
            identity.id == entry.id;
 }
 
+bool NoLinkOnTheWay(const std::wstring& from, const std::wstring& path) {
+    if (from.empty()) return false;
+    std::wstring folder = from;
+    size_t next = from.back() == L'\\' ? from.size() - 1 : from.size();
+    for (;;) {
+        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+        next = path.find(L'\\', next + 1);
+        if (next == std::wstring::npos) return true;
+        folder = path.substr(0, next);
+    }
+}
+
 }  // namespace orv

@@ -42,6 +42,11 @@ std::vector<ListedEntry> ListFolder(HANDLE folder);
 // case), read through its handle afresh: the lookup of one entry, without reading the whole folder.
 std::vector<ListedEntry> ListFolderEntry(HANDLE folder, const std::wstring& name);
 
+// True when no folder from `from` (itself included) down to the parent of `path` is a junction or link,
+// so that a name below it still means what it meant when it was written; `path` lies below `from`. A
+// folder that is not there ends the walk: nothing below it can be there either.
+bool NoLinkOnTheWay(const std::wstring& from, const std::wstring& path);
+
 // Whether `folder`, opened from its path, is the plain folder `entry` of its parent's listing (on `volume`).
 bool IsListedFolder(HANDLE folder, const ListedEntry& entry, ULONGLONG volume);
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "utility/journalundo.h"
+#include "utility/folderidentity.h"
 #include "utility/journalplace.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -28,13 +29,29 @@ void MakeParents(const std::wstring& path) {
     ::CreateDirectoryW(parent.c_str(), nullptr);
 }
 
+// The path's volume root ("\\?\C:\" or "C:\"); empty when it has none.
+std::wstring VolumeRoot(const std::wstring& path) {
+    const size_t skip = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    const size_t slash = path.find(L'\\', skip);
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// A rollback runs elevated, maybe long after the run was killed: a folder on the way to a recorded name
+// may since have been made a junction or link by whoever can write there, and the name would then lead
+// elsewhere. Such a name is left alone.
+bool BehindLink(const std::wstring& path) {
+    if (NoLinkOnTheWay(VolumeRoot(path), path)) return false;
+    TraceLine(L"rollback: %ls lies behind a junction or link and is left alone\r\n", path.c_str());
+    return true;
+}
+
 bool Failed(const wchar_t* what, const std::wstring& path) {
     TraceLine(L"rollback: %ls %ls failed, error %lu\r\n", what, path.c_str(), ::GetLastError());
     return false;
 }
 
 bool UndoFileCreated(const std::wstring& path) {
-    if (!Exists(path)) return true;
+    if (!Exists(path) || BehindLink(path)) return true;
     ClearReadOnly(path);
     if (::DeleteFileW(path.c_str())) return true;
     if (::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -64,6 +81,7 @@ bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
         return ::MoveFileExW(record.other.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ||
                Failed(L"deleting the second name of", record.path);
     }
+    if (BehindLink(record.path)) return false;
     MakeParents(record.path);
     ClearReadOnly(record.path);
     if (::MoveFileExW(record.other.c_str(), record.path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
@@ -72,6 +90,7 @@ bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
 
 bool UndoFileMoved(const JournalRecord& record) {
     if (!Exists(record.other) || Exists(record.path)) return true;
+    if (BehindLink(record.path) || BehindLink(record.other)) return false;
     MakeParents(record.path);
     if (::MoveFileExW(record.other.c_str(), record.path.c_str(), 0)) return true;
     return Failed(L"moving back", record.other);
@@ -148,7 +167,7 @@ bool UndoJournalRecord(uint32_t appId, const JournalRecord& record) {
     switch (record.kind) {
         case JournalKind::kFileCreated: return UndoFileCreated(record.path);
         case JournalKind::kFolderCreated:
-            if (!Exists(record.path) || ::RemoveDirectoryW(record.path.c_str())) return true;
+            if (!Exists(record.path) || BehindLink(record.path) || ::RemoveDirectoryW(record.path.c_str())) return true;
             TraceLine(L"rollback: folder %ls is not empty and stays\r\n", record.path.c_str());
             return true;
         case JournalKind::kFileAside: return UndoFileAside(appId, record);

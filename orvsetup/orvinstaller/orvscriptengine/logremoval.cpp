@@ -7,6 +7,7 @@
 #include "orvscriptengine/changenotice.h"
 #include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/logplaces.h"
+#include "utility/folderidentity.h"
 #include "utility/libraryload.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -35,21 +36,9 @@ std::wstring PlaceOf(const std::wstring& path, const Removal& removal) {
     return std::wstring();
 }
 
-// True when no folder from the place down to the path's parent is a junction or link, so that a name
-// below it still means what it meant at install time.
+// No junction or link from the place the entry was accepted in down to its parent.
 bool NoLinkOnTheWay(const std::wstring& path, const Removal& removal) {
-    const std::wstring place = PlaceOf(path, removal);
-    if (place.empty()) return false;
-    std::wstring folder = place;
-    size_t next = place.size();
-    for (;;) {
-        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing below it can be there
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
-        next = path.find(L'\\', next + 1);
-        if (next == std::wstring::npos) return true;
-        folder = path.substr(0, next);
-    }
+    return ::orv::NoLinkOnTheWay(PlaceOf(path, removal), path);
 }
 
 Outcome Failed(const Removal& removal, const std::wstring& what, DWORD error) {
