@@ -64,6 +64,38 @@ JournalRecord OldValue(const wchar_t* name, const std::wstring& text) {
     return record;
 }
 
+// A change a script made outside the engine, recorded with its undo.
+JournalRecord Outside(const std::wstring& description, const std::wstring& undo) {
+    return Record(JournalKind::kOutside, description, undo);
+}
+
+// A demand-start service named `name` running `program`; deleted (and stopped) when it goes.
+class ServiceOf {
+public:
+    ServiceOf(const std::wstring& name, const std::wstring& program)
+        : name_(name), manager_(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+        const orv::UniqueServiceHandle service(::CreateServiceW(
+            manager_.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+            SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, (L"\"" + program + L"\"").c_str(), nullptr, nullptr, nullptr,
+            nullptr, nullptr));
+        made_ = service && ::StartServiceW(service.Get(), 0, nullptr);
+    }
+    ~ServiceOf() {
+        const orv::UniqueServiceHandle service(::OpenServiceW(manager_.Get(), name_.c_str(), SERVICE_ALL_ACCESS));
+        SERVICE_STATUS status = {};
+        if (service) ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status), ::DeleteService(service.Get());
+    }
+    bool Made() const { return made_; }
+    bool Exists() const {
+        return orv::UniqueServiceHandle(::OpenServiceW(manager_.Get(), name_.c_str(), SERVICE_QUERY_STATUS)).Valid();
+    }
+
+private:
+    std::wstring name_;
+    orv::UniqueServiceHandle manager_;
+    bool made_ = false;
+};
+
 // A folder of files and keys as a version 1 of a product left them.
 class JournalRun : public ::testing::Test {
 protected:
@@ -256,6 +288,60 @@ TEST_F(JournalRun, ADamagedJournalIsRolledBackAsFarAsItReads) {
     EXPECT_EQ(orv::RecoverJournal(kAppId), orv::JournalRecovery::kRolledBack);
     EXPECT_TRUE(TraceCapture::HoldsPart(L"the install journal is damaged after 6 records"));
     ExpectVersion1();
+}
+
+// Outside changes are input read back by an elevated process: a file goes only when it is a plain file
+// reached through no junction or link, and a record naming anything else is refused with a trace while
+// the rest of the rollback goes on.
+TEST_F(JournalRun, AnOutsideFileGoesAtRollbackOnlyWhenItIsAPlainFileOnAPlainWay) {
+    ASSERT_TRUE(::CreateDirectoryW(dir_.Sub(L"other").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"other\\theirs.txt"), "not ours"));
+    ASSERT_TRUE(orv::test::MakeJunction(dir_.Sub(L"link"), dir_.Sub(L"other")));
+    const auto unlink = orv::MakeScopeExit([this] { ::RemoveDirectoryW(dir_.Sub(L"link").c_str()); });
+    Journal journal;
+    ASSERT_TRUE(journal.Begin(kAppId));
+    ASSERT_TRUE(journal.Append(Outside(L"helper file", L"file " + root_ + L"\\made.txt")));
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"made.txt"), "made by a helper"));
+    ASSERT_TRUE(journal.Append(Outside(L"through a junction", L"file " + root_ + L"\\link\\theirs.txt")));
+    ASSERT_TRUE(journal.Append(Outside(L"climbing out", L"file " + root_ + L"\\made\\..\\other\\theirs.txt")));
+    ASSERT_TRUE(journal.Append(Outside(L"relative", L"file other\\theirs.txt")));
+    ASSERT_TRUE(journal.Append(Outside(L"a folder", L"file " + root_ + L"\\other")));
+    ASSERT_TRUE(journal.Append(Outside(L"no target", L"service")));
+    ASSERT_TRUE(journal.Append(Outside(L"unknown", L"format " + root_ + L"\\other\\theirs.txt")));
+    TraceCapture trace;
+    journal.Rollback();
+    EXPECT_FALSE(FileExists(dir_.Sub(L"made.txt")));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"rollback: outside change undone: helper file"));
+    EXPECT_EQ(ReadText(dir_.Sub(L"other\\theirs.txt")), L"not ours");
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"link\\theirs.txt lies behind a junction or link and is left alone"));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change climbing out not undone, its target is not a full path"));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change relative not undone, its target is not a full path"));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change a folder not undone, its target is not a plain file"));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change no target not undone, its service name is not usable"));
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change unknown not undone, its undo is unknown"));
+    ExpectNoJournalLeft();
+}
+
+// A service is stopped and deleted only when its program is a file the same run created.
+TEST_F(JournalRun, AnOutsideServiceGoesAtRollbackOnlyWhenTheRunInstalledItsProgram) {
+    const std::wstring tag = std::to_wstring(::GetCurrentProcessId());
+    const std::wstring program = orv::test::ExeDirectory() + L"\\testservice.exe";
+    Journal journal;
+    ASSERT_TRUE(journal.Begin(kAppId));
+    ASSERT_TRUE(journal.Append(Record(JournalKind::kFileCreated, root_ + L"\\svc.exe")));
+    ASSERT_TRUE(::CopyFileW(program.c_str(), dir_.Sub(L"svc.exe").c_str(), TRUE));
+    ServiceOf ours(L"OrvJournalSvc" + tag, dir_.Sub(L"svc.exe"));
+    ASSERT_TRUE(ours.Made());
+    ASSERT_TRUE(journal.Append(Outside(L"our service", L"service OrvJournalSvc" + tag)));
+    ServiceOf theirs(L"OrvForeignSvc" + tag, program);
+    ASSERT_TRUE(theirs.Made());
+    ASSERT_TRUE(journal.Append(Outside(L"their service", L"service OrvForeignSvc" + tag)));
+    TraceCapture trace;
+    journal.Rollback();
+    EXPECT_FALSE(ours.Exists());
+    EXPECT_TRUE(theirs.Exists());
+    EXPECT_TRUE(TraceCapture::HoldsPart(
+        L"outside change their service not undone, the service's program was not installed by this run"));
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ void Finish(uint32_t appId, HANDLE file, const ParsedJournal& parsed, bool* rest
                 DropAsideFile(appId, *it, &unused);
                 continue;
             }
-            UndoJournalRecord(appId, *it);
+            UndoJournalRecord(appId, parsed.records, static_cast<size_t>(parsed.records.rend() - it) - 1);
         }
     }
     RemoveAsideFolders(appId, parsed.records);

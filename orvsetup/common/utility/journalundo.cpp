@@ -3,6 +3,7 @@
 
 #include "utility/journalundo.h"
 #include "utility/folderidentity.h"
+#include "utility/journaloutside.h"
 #include "utility/journalplace.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
@@ -36,29 +37,9 @@ std::wstring VolumeRoot(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// A rollback runs elevated, maybe long after the run was killed: a folder on the way to a recorded name
-// may since have been made a junction or link by whoever can write there, and the name would then lead
-// elsewhere. Such a name is left alone.
-bool BehindLink(const std::wstring& path) {
-    if (NoLinkOnTheWay(VolumeRoot(path), path)) return false;
-    TraceLine(L"rollback: %ls lies behind a junction or link and is left alone\r\n", path.c_str());
-    return true;
-}
-
 bool Failed(const wchar_t* what, const std::wstring& path) {
     TraceLine(L"rollback: %ls %ls failed, error %lu\r\n", what, path.c_str(), ::GetLastError());
     return false;
-}
-
-bool UndoFileCreated(const std::wstring& path) {
-    if (!Exists(path) || BehindLink(path)) return true;
-    ClearReadOnly(path);
-    if (::DeleteFileW(path.c_str())) return true;
-    if (::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        TraceLine(L"rollback: %ls is in use and goes at the next restart\r\n", path.c_str());
-        return true;
-    }
-    return Failed(L"deleting", path);
 }
 
 // Both names lead to one file (a second name made for a file in use).
@@ -81,7 +62,7 @@ bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
         return ::MoveFileExW(record.other.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ||
                Failed(L"deleting the second name of", record.path);
     }
-    if (BehindLink(record.path)) return false;
+    if (LiesBehindLink(record.path)) return false;
     MakeParents(record.path);
     ClearReadOnly(record.path);
     if (::MoveFileExW(record.other.c_str(), record.path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
@@ -90,7 +71,7 @@ bool UndoFileAside(uint32_t appId, const JournalRecord& record) {
 
 bool UndoFileMoved(const JournalRecord& record) {
     if (!Exists(record.other) || Exists(record.path)) return true;
-    if (BehindLink(record.path) || BehindLink(record.other)) return false;
+    if (LiesBehindLink(record.path) || LiesBehindLink(record.other)) return false;
     MakeParents(record.path);
     if (::MoveFileExW(record.other.c_str(), record.path.c_str(), 0)) return true;
     return Failed(L"moving back", record.other);
@@ -148,6 +129,26 @@ bool UndoKeyDeleted(const JournalRecord& record) {
 
 }  // namespace
 
+// A rollback runs elevated, maybe long after the run was killed: a folder on the way to a recorded name
+// may since have been made a junction or link by whoever can write there, and the name would then lead
+// elsewhere. Such a name is left alone.
+bool LiesBehindLink(const std::wstring& path) {
+    if (NoLinkOnTheWay(VolumeRoot(path), path)) return false;
+    TraceLine(L"rollback: %ls lies behind a junction or link and is left alone\r\n", path.c_str());
+    return true;
+}
+
+bool DeleteCreatedFile(const std::wstring& path) {
+    if (!Exists(path) || LiesBehindLink(path)) return true;
+    ClearReadOnly(path);
+    if (::DeleteFileW(path.c_str())) return true;
+    if (::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        TraceLine(L"rollback: %ls is in use and goes at the next restart\r\n", path.c_str());
+        return true;
+    }
+    return Failed(L"deleting", path);
+}
+
 HKEY JournalRootKey(const std::wstring& key, std::wstring* subkey) {
     static const struct {
         const wchar_t* name;
@@ -163,11 +164,12 @@ HKEY JournalRootKey(const std::wstring& key, std::wstring* subkey) {
     return nullptr;
 }
 
-bool UndoJournalRecord(uint32_t appId, const JournalRecord& record) {
+bool UndoJournalRecord(uint32_t appId, const std::vector<JournalRecord>& records, size_t index) {
+    const JournalRecord& record = records[index];
     switch (record.kind) {
-        case JournalKind::kFileCreated: return UndoFileCreated(record.path);
+        case JournalKind::kFileCreated: return DeleteCreatedFile(record.path);
         case JournalKind::kFolderCreated:
-            if (!Exists(record.path) || BehindLink(record.path) || ::RemoveDirectoryW(record.path.c_str())) return true;
+            if (!Exists(record.path) || LiesBehindLink(record.path) || ::RemoveDirectoryW(record.path.c_str())) return true;
             TraceLine(L"rollback: folder %ls is not empty and stays\r\n", record.path.c_str());
             return true;
         case JournalKind::kFileAside: return UndoFileAside(appId, record);
@@ -175,9 +177,7 @@ bool UndoJournalRecord(uint32_t appId, const JournalRecord& record) {
         case JournalKind::kKeyCreated: return UndoKeyCreated(record);
         case JournalKind::kValueOld: return UndoValue(record);
         case JournalKind::kKeyDeleted: return UndoKeyDeleted(record);
-        case JournalKind::kOutside:
-            TraceLine(L"rollback: not undone by the setup: %ls (undo: %ls)\r\n", record.path.c_str(), record.other.c_str());
-            return true;
+        case JournalKind::kOutside: return UndoOutsideChange(records, index);
         case JournalKind::kKeep:
         case JournalKind::kCommit: return true;
     }

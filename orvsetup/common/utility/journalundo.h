@@ -2,14 +2,25 @@
 // start) and none needs new space: files are renamed back or deleted, registry data put back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "utility/journalrecord.h"
 
 namespace orv {
 
-// Undoes `record`; false (traced) when it could not be undone completely.
-bool UndoJournalRecord(uint32_t appId, const JournalRecord& record);
+// Undoes `records[index]` (the records before it are what the run did earlier); false (traced) when it
+// could not be undone completely.
+bool UndoJournalRecord(uint32_t appId, const std::vector<JournalRecord>& records, size_t index);
+
+// True, traced, when a folder on the way to `path` (a \\?\ path) is a junction or link: the name is left
+// alone then.
+bool LiesBehindLink(const std::wstring& path);
+// The file a run created at `path` deleted (at the next restart when in use); nothing when it is not there
+// or lies behind a link. False, traced, when it cannot be deleted.
+bool DeleteCreatedFile(const std::wstring& path);
 
 // The old file a committed run no longer needs, deleted now or, when still in use, at the next restart
 // (then `restartNeeded` is set).

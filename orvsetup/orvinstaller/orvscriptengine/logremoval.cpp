@@ -8,7 +8,7 @@
 #include "orvscriptengine/foldercreation.h"
 #include "orvscriptengine/logplaces.h"
 #include "utility/folderidentity.h"
-#include "utility/libraryload.h"
+#include "utility/outsideundo.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -101,44 +101,20 @@ Outcome RemoveKey(const RecordEntry& entry, Removal& removal) {
     return Failed(removal, Describe(entry), static_cast<DWORD>(deleted));
 }
 
-// The program a service's command line starts: the quoted part, else up to the first space.
-std::wstring ServiceProgram(const std::wstring& commandLine) {
-    if (!commandLine.empty() && commandLine[0] == L'"') {
-        const size_t close = commandLine.find(L'"', 1);
-        return close == std::wstring::npos ? std::wstring() : commandLine.substr(1, close - 1);
-    }
-    return commandLine.substr(0, commandLine.find(L' '));
-}
-
 // A service is stopped and deleted only when its program lies in the install folder.
 Outcome RemoveService(const RecordEntry& entry, Removal& removal) {
-    const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_CONNECT));
-    if (!manager) return Failed(removal, Describe(entry), ::GetLastError());
-    const UniqueServiceHandle service(::OpenServiceW(manager.Get(), entry.path.c_str(),
-                                                     SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE));
-    if (!service) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome::kRemoved : Failed(removal, Describe(entry), error);
+    DWORD error = 0;
+    const auto inInstallFolder = [&removal](const std::wstring& program) {
+        return PathIsWithin(program, removal.installFolder);
+    };
+    switch (DeleteServiceIf(entry.path, inInstallFolder, &error)) {
+        case OutsideUndone::kDone: return Outcome::kRemoved;
+        case OutsideUndone::kRefused:
+            Trace(L"refused, its program lies outside the install folder", entry);
+            return Outcome::kKept;
+        case OutsideUndone::kFailed: break;
     }
-    DWORD needed = 0;
-    ::QueryServiceConfigW(service.Get(), nullptr, 0, &needed);
-    std::vector<BYTE> buffer(std::min<DWORD>(needed, 64 * 1024) + sizeof(QUERY_SERVICE_CONFIGW));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!::QueryServiceConfigW(service.Get(), config, static_cast<DWORD>(buffer.size()), &needed))
-        return Failed(removal, Describe(entry), ::GetLastError());
-    const std::wstring program = ServiceProgram(config->lpBinaryPathName ? config->lpBinaryPathName : L"");
-    if (!PathIsWithin(program, removal.installFolder)) {
-        Trace(L"refused, its program lies outside the install folder", entry);
-        return Outcome::kKept;
-    }
-    SERVICE_STATUS status = {};
-    if (::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status))
-        for (int k = 0; k < 50 && ::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
-             ++k)
-            ::Sleep(100);
-    if (!::DeleteService(service.Get()) && ::GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
-        return Failed(removal, Describe(entry), ::GetLastError());
-    return Outcome::kRemoved;
+    return Failed(removal, Describe(entry), error);
 }
 
 // A COM server in the install folder unregisters itself.
@@ -148,13 +124,9 @@ Outcome UnregisterServer(const RecordEntry& entry, Removal& removal) {
         Trace(L"refused, it lies behind a link", entry);
         return Outcome::kKept;
     }
-    const UniqueHModule module(LoadLibraryBesideItsImports(entry.path.c_str()));
-    if (!module) return Failed(removal, Describe(entry), ::GetLastError());
-    using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-    auto unregister = reinterpret_cast<RegisterFn>(
-        reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllUnregisterServer")));
-    const HRESULT result = unregister ? unregister() : E_NOINTERFACE;
-    return SUCCEEDED(result) ? Outcome::kRemoved : Failed(removal, Describe(entry), static_cast<DWORD>(result));
+    DWORD error = 0;
+    if (UnregisterServerDll(entry.path, &error) == OutsideUndone::kDone) return Outcome::kRemoved;
+    return Failed(removal, Describe(entry), error);
 }
 
 Outcome RemoveOne(const RecordEntry& entry, Removal& removal) {

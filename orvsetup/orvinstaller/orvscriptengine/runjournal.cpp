@@ -188,11 +188,14 @@ private:
         return false;
     }
 
+    // A file or DLL target as the file system names it, so that the rollback finds it and can tell it
+    // from the files the run created; a service by its name.
     bool Outside(const Change& change) {
         JournalRecord record;
         record.kind = JournalKind::kOutside;
         record.path = change.description;
-        record.other = change.undo + L" " + change.undoTarget;
+        const bool named = change.undo == L"service";
+        record.other = change.undo + L" " + (named ? change.undoTarget : RealPath(change.undoTarget));
         return journal_.Append(record);
     }
 
