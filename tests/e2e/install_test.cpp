@@ -16,6 +16,7 @@
 #include "sampleproduct.h"
 #include "windowprobe.h"
 #include "utility/journalplace.h"
+#include "utility/journalrecord.h"
 #include "utility/scopeguard.h"
 #include "utility/uniquehandle.h"
 
@@ -450,9 +451,9 @@ protected:
 
     ScopedEnv::Vars Env(const wchar_t* end, bool install = true) const {
         return {{L"ORVTEST_SILENT", L"1"},        {L"ORVTEST_FINISH", L"0"},
-                {L"ORVTEST_INSTALL_PATH", dir_.Path()}, {L"ORVTEST_END", end},
+                {L"ORVTEST_INSTALL_PATH", installPath_}, {L"ORVTEST_END", end},
                 {L"ORVTEST_NOINSTALL", install ? L"0" : L"1"},
-                {L"ORVTEST_DAMAGED", ExeDirectory() + L"\\unit\\damaged.7z"}};
+                {L"ORVTEST_DAMAGED", ExeDirectory() + L"\\unit\\damaged.7z"}, {L"ORVTEST_FILL", fill_}};
     }
 
     std::string Text(const std::wstring& name) const {
@@ -507,7 +508,61 @@ protected:
     }
 
     TempDir dir_{L"orvjournal"};
+    std::wstring installPath_ = dir_.Path();  // the same folder, maybe through another drive letter
+    std::wstring fill_ = L"0";                // the length of a description recorded before the extraction
     DWORD killedProcess_ = 0;
+};
+
+// The journal's folder as a file system of one page of its own (a tmpfs mounted over it), filled by the
+// journal alone; and the install reached through a second drive letter for its temporary folder, so that
+// its old files wait at that drive's root, on the install's own file system (Wine cannot rename across
+// Unix file systems). Undone when it goes.
+class SmallJournalDisk {
+public:
+    SmallJournalDisk(const std::wstring& installFolder) : journal_(JournalFolder(22).substr(4)) {
+        wchar_t temp[MAX_PATH] = L"", prefix[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        temp_ = temp;
+        if (temp_.back() == L'\\') temp_.pop_back();
+        if (!::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH)) {
+            why_ = "not under Wine";
+            return;
+        }
+        drive_ = ToUtf8(prefix) + "/dosdevices/q:";
+        ::CreateDirectoryW(journal_.c_str(), nullptr);
+        const std::string made = RunUnixShell("/bin/mount -t tmpfs -o size=4k orvjournalfull '" + UnixPath(journal_) +
+                                                  "' >" + Marker() + ".part 2>&1 && echo mounted >" + Marker() +
+                                                  ".part; mv " + Marker() + ".part " + Marker(),
+                                              temp_ + L"\\orvdisk.done");
+        mounted_ = made.compare(0, 7, "mounted") == 0;
+        if (!mounted_) {
+            why_ = "mount failed: " + (made.empty() ? std::string("no answer from the shell") : made);
+            return;
+        }
+        ready_ = MakeUnixSymlink(UnixPath(temp_), drive_) &&
+                 WaitUntil([] { return ::GetFileAttributesW(L"Q:\\") != INVALID_FILE_ATTRIBUTES; });
+        if (!ready_) why_ = "drive Q: could not be made";
+        installFolder_ = L"Q:" + installFolder.substr(temp_.size());
+    }
+    ~SmallJournalDisk() {
+        RemoveUnixSymlink(drive_);
+        if (mounted_)
+            RunUnixShell("/bin/umount '" + UnixPath(journal_) + "'; echo >" + Marker() + ".part; mv " + Marker() +
+                             ".part " + Marker(),
+                         temp_ + L"\\orvdisk.done");
+        ::RemoveDirectoryW(journal_.c_str());
+        ::RemoveDirectoryW((temp_ + L"\\ORVInstaller old 22").c_str());
+    }
+    bool Ready() const { return mounted_ && ready_; }
+    const std::string& Why() const { return why_; }
+    const std::wstring& InstallFolder() const { return installFolder_; }
+
+private:
+    std::string Marker() const { return "'" + UnixPath(temp_) + "/orvdisk.done'"; }
+
+    std::wstring journal_, temp_, installFolder_;
+    std::string drive_, why_;
+    bool mounted_ = false, ready_ = false;
 };
 
 TEST_F(InstallJournal, EveryEarlyEndOfTheInstallHookLeavesVersion1) {
@@ -540,6 +595,56 @@ TEST_F(InstallJournal, ACompletedInstallKeepsItsChangesAndNoOldFile) {
     const SetupResult next = NextStart();
     EXPECT_TRUE(EndedWith(next, 1));
     EXPECT_TRUE(LacksLine(next.lines, L"earlier run"));
+}
+
+// A record that does not fit on the journal's disk refuses its change and leaves no part of itself: a
+// smaller record after it still fits, and the run, whose script goes on past a refused registry change,
+// completes with what it recorded.
+TEST_F(InstallJournal, AJournalRecordThatDoesNotFitRefusesItsChangeAndLeavesNothingOfIt) {
+    SmallJournalDisk disk(dir_.Path());
+    if (!disk.Ready()) GTEST_SKIP() << "SKIPPED: no small disk for the journal: " << disk.Why();
+    // The tree the upgrade deletes holds a value whose old data is larger than the space left.
+    ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old", L"Big", std::wstring(3000, L'b')));
+    installPath_ = disk.InstallFolder();
+    ScopedEnv env(Env(L"none"));
+    const SetupResult r = RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    EXPECT_TRUE(EndedWith(r, 1));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"\\Old not written, error 112: change refused", L"Lua_RegDel",
+                                       L"install journal: moving aside", L"install journal: commit"}));
+    EXPECT_EQ(CheckValue(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Old\\Deeper", L"Kept", REG_SZ, L"yes", 0), "");
+    EXPECT_NE(Text(L"link.lnk"), "v1 link");
+    EXPECT_TRUE(LacksLine(NextStart().lines, L"earlier run"));
+}
+
+// The journal's disk fills up during the extraction: an outside change with a long description recorded
+// first leaves room for the records of the new folder and the first file, and half of the next one. That file is
+// refused, the extraction fails, and the run ends rolled back and failed (a rollback needs no space).
+TEST_F(InstallJournal, AFullJournalDiskDuringTheExtractionRollsTheRunBack) {
+    SmallJournalDisk disk(dir_.Path());
+    if (!disk.Ready()) GTEST_SKIP() << "SKIPPED: no small disk for the journal: " << disk.Why();
+    installPath_ = disk.InstallFolder();
+    auto size = [](JournalKind kind, const std::wstring& path, const std::wstring& other) {
+        JournalRecord record;
+        record.kind = kind;
+        record.path = path;
+        record.other = other;
+        return EncodeJournalRecord(record).size();
+    };
+    const std::wstring install = LongPath(installPath_), aside = L"\\\\?\\Q:\\ORVInstaller old 22\\1000-1.old";
+    const size_t filler = size(JournalKind::kOutside, L"", L"file " + install + L"\\never.txt");
+    const size_t room = size(JournalKind::kFolderCreated, install + L"\\sub", L"") +  // folders come first
+                        size(JournalKind::kFileAside, install + L"\\a.txt", aside) +
+                        size(JournalKind::kFileAside, install + L"\\b.txt", aside) / 2;
+    const size_t page = 4096;
+    fill_ = std::to_wstring((page - EncodeJournalHeader(22).size() - filler - room) / 2);
+    ScopedEnv env(Env(L"none"));
+    const SetupResult r = RunSetup(TestSetup(L"journal"), {}, kRunTimeoutMs);
+    EXPECT_TRUE(EndedWith(r, 0));
+    EXPECT_TRUE(LinesInOrder(r.lines, {L"file:", L"b.txt not written, error 112: change refused",
+                                       L"install journal: rollback"}));
+    EXPECT_TRUE(LacksLine(r.lines, L"install journal: commit"));
+    EXPECT_EQ(Version1Differs(), "");
+    EXPECT_TRUE(LacksLine(NextStart().lines, L"earlier run"));
 }
 
 // Killed at exact points, each in its own copy of the prefix (see tests/CMakeLists.txt).

@@ -133,6 +133,16 @@ bool MakeUnixSymlink(const std::string& target, const std::string& link) {
 
 bool RemoveUnixSymlink(const std::string& link) { return RunUnixProgram("rm", "rm -f " + link); }
 
+std::string RunUnixShell(const std::string& script, const std::wstring& doneFile, DWORD timeoutMs) {
+    ::DeleteFileW(doneFile.c_str());
+    std::string result;
+    if (!RunUnixProgram("bash", "bash -c \"" + script + "\"")) return result;
+    WaitUntil([&] { return ::GetFileAttributesW(doneFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs);
+    ReadFileBytes(doneFile, &result);
+    ::DeleteFileW(doneFile.c_str());
+    return result;
+}
+
 bool ReadFileBytes(const std::wstring& path, std::string* out) {
     if (!out) return false;
     const UniqueFileHandle f = CreateFileHandle(path.c_str(), GENERIC_READ,

@@ -39,6 +39,10 @@ std::wstring ExeDirectory();
 std::string UnixPath(const std::wstring& path);
 bool MakeUnixSymlink(const std::string& target, const std::string& link);
 bool RemoveUnixSymlink(const std::string& link);
+// Runs `script` with bash and waits for it (up to `timeoutMs`) through the file it must write
+// last, whole (moved into place), `doneFile` (a Windows path, deleted first); that file's content, or
+// nothing when it never came.
+std::string RunUnixShell(const std::string& script, const std::wstring& doneFile, DWORD timeoutMs = 10000);
 
 // A junction at `link` to `target`, made the way the system's own tools make one; under Wine, where that
 // fails, a Unix symbolic link, which Wine shows as a directory reparse point.

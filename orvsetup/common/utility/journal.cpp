@@ -16,8 +16,24 @@ constexpr LONGLONG kMaxJournalBytes = 1LL << 30;
 
 bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
     DWORD written = 0;
-    return !bytes.empty() && ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (bytes.empty() || !::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return false;
+    if (written == bytes.size()) return true;
+    ::SetLastError(ERROR_DISK_FULL);  // a write cut short succeeds with what fitted
+    return false;
+}
+
+// One block appended whole or not at all: what a full disk let through of it is taken back (shrinking a
+// file needs no space), so that no record ever follows part of one. False when the block is not on disk;
+// `*torn` when part of it could not be taken back either.
+bool AppendWhole(HANDLE file, const std::vector<uint8_t>& bytes, bool* torn) {
+    LARGE_INTEGER start = {}, here = {};
+    if (!::SetFilePointerEx(file, here, &start, FILE_CURRENT)) return false;
+    if (WriteAll(file, bytes)) return true;
+    const DWORD error = ::GetLastError();
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file)) *torn = true;
+    ::SetLastError(error);
+    return false;
 }
 
 bool ReadAll(HANDLE file, std::vector<uint8_t>* bytes) {
@@ -179,6 +195,7 @@ bool Journal::Begin(uint32_t appId) {
     file_ = std::move(file);
     appId_ = appId;
     ending_ = false;
+    torn_ = false;
     ::ReleaseSRWLockExclusive(&lock_);
     return true;
 }
@@ -205,7 +222,7 @@ void Journal::Leave() {
 bool Journal::Append(const JournalRecord& record) {
     const std::vector<uint8_t> bytes = EncodeJournalRecord(record);
     ::AcquireSRWLockExclusive(&lock_);
-    const bool written = file_ && !ending_ && WriteAll(file_.Get(), bytes);
+    const bool written = file_ && !ending_ && !torn_ && AppendWhole(file_.Get(), bytes, &torn_);
     const DWORD error = ::GetLastError();
     ::ReleaseSRWLockExclusive(&lock_);
     if (!written) TraceLine(L"journal record for %ls not written, error %lu: change refused\r\n", record.path.c_str(), error);
@@ -277,7 +294,7 @@ bool Journal::Commit(bool* restartNeeded) {
     }
     ending_ = true;
     // Until the commit record is on disk the run can still be rolled back; from then on it is complete.
-    const bool committed = WriteAll(file_.Get(), bytes) && ::FlushFileBuffers(file_.Get());
+    const bool committed = !torn_ && AppendWhole(file_.Get(), bytes, &torn_) && ::FlushFileBuffers(file_.Get());
     if (!committed) TraceLine(L"the install journal's commit cannot be written, error %lu\r\n", ::GetLastError());
     TraceLine(L"install journal: commit\r\n");
     std::vector<uint8_t> content;

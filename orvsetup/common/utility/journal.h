@@ -53,6 +53,7 @@ private:
     UniqueFileHandle file_;
     uint32_t appId_ = 0;
     bool ending_ = false;
+    bool torn_ = false;  // part of a record stays that could not be taken back: nothing more is appended
     volatile LONG pending_ = 0;
     uint64_t asideCount_ = 0;
     std::wstring madeAsideFolders_;  // the aside folders checked this run, each ending in '|'

@@ -26,6 +26,9 @@ function ORVSE_OnInstall()
   hook("ORVSE_OnInstall")
   if env("ORVTEST_NOINSTALL") == "1" then return end
   local path = global_install_path
+  -- ORVTEST_FILL: the length of a description recorded before anything changes (it fills the journal)
+  local fill = tonumber(env("ORVTEST_FILL") or "0")
+  if fill > 0 then Lua_RecordOutsideChange("file", path .. "\\never.txt", string.rep("f", fill)) end
   if not Lua_UnCompress7z("App.7z", path, false, function(file) Lua_Logout("file:" .. file) end) then os.exit(0) end
   Lua_RegAdd("HKCU", "Software\\OrvJournalE2E", "Version", "REG_SZ", "2", true)
   Lua_RegAdd("HKCU", "Software\\OrvJournalE2E", "Added", "REG_SZ", "new", true)
