@@ -41,7 +41,7 @@ ResourceName ArgResourceName(lua_State* L, int index) {
 
 // The notices of one extraction: each file is announced before it takes its place and its outcome told when
 // it was written, or as not done when the next file comes or the extraction ends first. A folder is told
-// of right after it was made (an empty new folder, nothing lost).
+// of right after it was made (an empty new folder, nothing lost); one a listener refuses goes again.
 class ExtractionNotices {
 public:
     ~ExtractionNotices() { Settle(false); }
@@ -55,9 +55,11 @@ public:
         return true;
     }
     void Written() { Settle(true); }
-    void FolderCreated(const std::wstring& path) {
+    bool FolderCreated(const std::wstring& path) {
         const Change change = FolderChange(path);
-        if (NoticeBefore("Lua_UnCompress7z", change)) NoticeAfter(change, true);
+        if (!NoticeBefore("Lua_UnCompress7z", change)) return false;
+        NoticeAfter(change, true);
+        return true;
     }
 
 private:
@@ -92,7 +94,7 @@ int Lua_UnCompress7z(lua_State* L) {
     ExtractionNotices notices;
     ExtractCallbacks callbacks;
     callbacks.beforePlace = [&notices](const std::wstring& path) { return notices.BeforePlace(path); };
-    callbacks.onFolderCreated = [&notices](const std::wstring& path) { notices.FolderCreated(path); };
+    callbacks.onFolderCreated = [&notices](const std::wstring& path) { return notices.FolderCreated(path); };
     callbacks.onFile = [&notices, &onFile, withFile](const std::wstring& path) {
         notices.Written();
         if (withFile) onFile.Call(path);

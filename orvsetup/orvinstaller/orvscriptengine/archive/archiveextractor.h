@@ -30,8 +30,9 @@ struct ExtractCallbacks {
     // leaves what is there untouched and ends the extraction with kExtractOutputFailed. What is there may
     // be gone when it returns true
     std::function<bool(const std::wstring& path)> beforePlace;
-    // (path) after a folder that was not there was created
-    std::function<void(const std::wstring& path)> onFolderCreated;
+    // (path) after a folder that was not there was created: false takes the new, empty folder away again
+    // and ends the extraction with kExtractOutputFailed
+    std::function<bool(const std::wstring& path)> onFolderCreated;
 };
 
 class ArchiveExtractor {

@@ -105,7 +105,12 @@ bool OutputFolders::EnterOne(const std::wstring& component, bool* refused) {
                   component.c_str(), static_cast<unsigned>(::GetLastError()));
         return false;
     }
-    if (made && created_) created_(Child(parent, component).substr(4));
+    if (made && created_ && !created_(Child(parent, component).substr(4))) {
+        ::RemoveDirectoryW(Child(parent, component).c_str());
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls\\%ls was refused and is removed again\r\n", parent.c_str() + 4,
+                  component.c_str());
+        return false;
+    }
     const UniqueFileHandle lister = OpenLister(parent);
     if (!lister) return *refused = true, false;
     for (const ListedEntry& entry : ListFolderEntry(lister.Get(), component)) {

@@ -18,8 +18,9 @@ class OutputFolders {
 public:
     // False when the destination folder cannot be opened.
     bool Open(const std::wstring& destination);
-    // Told the full path of each folder this creates (one that was there already is not told).
-    void OnCreated(std::function<void(const std::wstring& path)> created) { created_ = std::move(created); }
+    // Told the full path of each folder this creates (one that was there already is not told); false
+    // removes it again and the folder counts as one that cannot be created.
+    void OnCreated(std::function<bool(const std::wstring& path)> created) { created_ = std::move(created); }
     // Creates or enters the folders of `components`, outer first. False (traced) when one of them is not a
     // plain folder or cannot be created; `refused` tells a junction, a link or an alias from other errors.
     bool Enter(const std::vector<std::wstring>& components, bool* refused);
@@ -42,7 +43,7 @@ private:
     std::vector<std::wstring> names_;        // the folders entered, as their parents list them
     std::vector<ULONGLONG> ids_;             // the destination's file id, then one per folder entered
     std::vector<UniqueFileHandle> handles_;  // their handles
-    std::function<void(const std::wstring& path)> created_;
+    std::function<bool(const std::wstring& path)> created_;
 };
 
 }  // namespace orv
