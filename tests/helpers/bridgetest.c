@@ -1,5 +1,6 @@
 /* Exports for the script bridge's tests, under undecorated names: stdcall and cdecl variants taking 0 to 8
-   arguments, each result kind, the last-error code, and writes through pointers. */
+   arguments, each result kind, the last-error code, and writes through pointers; and the unregistration of a
+   COM server. */
 #include <windows.h>
 
 #include <stdint.h>
@@ -55,3 +56,18 @@ EXPORT uint32_t WINAPI TextBytes(const char* text) { return (uint32_t)lstrlenA(t
 
 static LONG calls;
 EXPORT LONG WINAPI CountCall(void) { return InterlockedIncrement(&calls); }
+
+/* As a COM server: unregistering deletes the value named after this DLL's file name under
+   HKCU\Software\OrvTestServer, so a test sees which copy was asked. */
+EXPORT HRESULT WINAPI DllUnregisterServer(void) {
+    HMODULE self = NULL;
+    wchar_t path[MAX_PATH];
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            (LPCWSTR)(void*)DllUnregisterServer, &self) ||
+        !GetModuleFileNameW(self, path, MAX_PATH))
+        return E_FAIL;
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\OrvTestServer", name ? name + 1 : path) == ERROR_SUCCESS
+               ? S_OK
+               : E_FAIL;
+}

@@ -344,4 +344,27 @@ TEST_F(JournalRun, AnOutsideServiceGoesAtRollbackOnlyWhenTheRunInstalledItsProgr
         L"outside change their service not undone, the service's program was not installed by this run"));
 }
 
+// A COM server unregisters itself only when the run created its DLL, and before that DLL is deleted.
+TEST_F(JournalRun, AnOutsideServerUnregistersAtRollbackOnlyWhenTheRunInstalledItsDll) {
+    constexpr wchar_t kServers[] = L"Software\\OrvTestServer";
+    const auto cleanUp = orv::MakeScopeExit([&] { ::RegDeleteTreeW(HKEY_CURRENT_USER, kServers); });
+    const std::wstring theirs = orv::test::ExeDirectory() + L"\\orvbridgetest.dll";
+    Journal journal;
+    ASSERT_TRUE(journal.Begin(kAppId));
+    ASSERT_TRUE(journal.Append(Record(JournalKind::kFileCreated, root_ + L"\\server.dll")));
+    ASSERT_TRUE(::CopyFileW(theirs.c_str(), dir_.Sub(L"server.dll").c_str(), TRUE));
+    for (const wchar_t* name : {L"server.dll", L"orvbridgetest.dll"})
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kServers, name, REG_SZ, L"", 2), ERROR_SUCCESS);
+    ASSERT_TRUE(journal.Append(Outside(L"our server", L"server " + root_ + L"\\server.dll")));
+    ASSERT_TRUE(journal.Append(Outside(L"their server", L"server " + orv::LongPath(theirs))));
+    TraceCapture trace;
+    journal.Rollback();
+    EXPECT_NE(::RegGetValueW(HKEY_CURRENT_USER, kServers, L"server.dll", RRF_RT_ANY, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kServers, L"orvbridgetest.dll", RRF_RT_ANY, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change their server not undone, its DLL was not installed by this run"));
+    EXPECT_FALSE(FileExists(dir_.Sub(L"server.dll")));
+}
+
 }  // namespace
