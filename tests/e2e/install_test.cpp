@@ -600,7 +600,7 @@ TEST_F(InstallJournal, ACompletedInstallKeepsItsChangesAndNoOldFile) {
 // A record that does not fit on the journal's disk refuses its change and leaves no part of itself: a
 // smaller record after it still fits, and the run, whose script goes on past a refused registry change,
 // completes with what it recorded.
-TEST_F(InstallJournal, AJournalRecordThatDoesNotFitRefusesItsChangeAndLeavesNothingOfIt) {
+TEST_F(InstallJournal, FullDiskRefusesTheRecordThatDoesNotFitAndLeavesNothingOfIt) {
     SmallJournalDisk disk(dir_.Path());
     if (!disk.Ready()) GTEST_SKIP() << "SKIPPED: no small disk for the journal: " << disk.Why();
     // The tree the upgrade deletes holds a value whose old data is larger than the space left.
@@ -620,7 +620,7 @@ TEST_F(InstallJournal, AJournalRecordThatDoesNotFitRefusesItsChangeAndLeavesNoth
 // first leaves room for half of the new folder's record, or for that and the first file's and half of
 // the next one's. What does not fit is refused (a new folder, made first, is taken away again), the
 // extraction fails, and the run ends rolled back and failed (a rollback needs no space).
-TEST_F(InstallJournal, AFullJournalDiskDuringTheExtractionRollsTheRunBack) {
+TEST_F(InstallJournal, FullDiskDuringTheExtractionRollsTheRunBack) {
     SmallJournalDisk disk(dir_.Path());
     if (!disk.Ready()) GTEST_SKIP() << "SKIPPED: no small disk for the journal: " << disk.Why();
     installPath_ = disk.InstallFolder();
