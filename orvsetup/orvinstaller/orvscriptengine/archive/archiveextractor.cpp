@@ -87,11 +87,12 @@ private:
     size_t blockSize_ = 0;
 };
 
-// Where the writing thread stands in the folders being decoded. The folder it writes from is decoded a few
-// buffers ahead of it; the folders after it are decoded on threads of their own into temporary files
-// (AheadBlock), as many folders at once as the machine has processors, and handed over in archive order.
-// Each holds its dictionary and a few buffers only, so memory stays bounded whatever the folders' sizes.
-// An error met in any of them ends the extraction and stops the others.
+// Where the writing thread stands in the folders being decoded. With more than one processor every folder is
+// decoded on a thread of its own into temporary files (AheadBlock), as many folders at once as the machine
+// has processors, and handed over in archive order; with one, the folder written from is decoded a few
+// buffers ahead of the writer (BlockReader). Each holds its dictionary and a few buffers only, so memory
+// stays bounded whatever the folders' sizes. An error met in any of them ends the extraction and stops the
+// others.
 class BlockCursor {
 public:
     BlockCursor(const CSzArEx& db, const PositionalSource& source, const std::wstring& staging)
