@@ -50,6 +50,25 @@ bool Failed(const wchar_t* what, const std::wstring& path) {
     return false;
 }
 
+// The temporary files a killed extraction left in `folder`: plain files named after its process only.
+void SweepStaging(const JournalRecord& record) {
+    if (!Exists(record.path) || BehindLink(record.path)) return;
+    const std::wstring prefix = L"orvtmp-" + record.other + L"-";
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle find(::FindFirstFileExW((record.path + L"\\" + prefix + L"*.tmp").c_str(), FindExInfoBasic,
+                                                   &found, FindExSearchNameMatch, nullptr, 0));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::wstring path = record.path + L"\\" + name;
+        ClearReadOnly(path);
+        if (!::DeleteFileW(path.c_str())) Failed(L"deleting the temporary file", path);
+    } while (::FindNextFileW(find.Get(), &found));
+}
+
 bool UndoFileCreated(const std::wstring& path) {
     if (!Exists(path) || BehindLink(path)) return true;
     ClearReadOnly(path);
@@ -177,6 +196,9 @@ bool UndoJournalRecord(uint32_t appId, const JournalRecord& record) {
         case JournalKind::kKeyDeleted: return UndoKeyDeleted(record);
         case JournalKind::kOutside:
             TraceLine(L"rollback: not undone by the setup: %ls (undo: %ls)\r\n", record.path.c_str(), record.other.c_str());
+            return true;
+        case JournalKind::kStaging:
+            SweepStaging(record);
             return true;
         case JournalKind::kKeep:
         case JournalKind::kCommit: return true;

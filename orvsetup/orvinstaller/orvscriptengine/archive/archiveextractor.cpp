@@ -318,6 +318,10 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
                   static_cast<unsigned>(::GetLastError()));
         return kExtractOutputFailed;
     }
+    if (callbacks_.beforeStaging && !callbacks_.beforeStaging(folder)) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:no temporary file may be made in %ls, refused\r\n", folder.c_str());
+        return kExtractOutputFailed;
+    }
 
     // After the database: its decoding threads stop before the database goes. The temporary files of the
     // folders decoded ahead are made in the destination folder, on the volume of every place they go to

@@ -32,6 +32,9 @@ struct ExtractCallbacks {
     std::function<bool(const std::wstring& path)> beforePlace;
     // (path) after a folder that was not there was created
     std::function<void(const std::wstring& path)> onFolderCreated;
+    // (folder) before temporary files are made in the destination `folder` (they are there only while the
+    // extraction runs, unless the process is killed): false ends the extraction with kExtractOutputFailed
+    std::function<bool(const std::wstring& folder)> beforeStaging;
 };
 
 class ArchiveExtractor {
