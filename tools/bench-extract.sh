@@ -102,6 +102,7 @@ timed() {
   done
   wait "$runner" || true
   end=$(date +%s%N)
+  # A server that ended during the run (one the program started itself) is not counted.
   [ -n "$server" ] && server_after=$(cpu_ticks "/proc/$server/stat")
   # The busiest process: its first thread writes, the rest decode.
   local cpu
@@ -110,7 +111,7 @@ timed() {
       END { best = ""; for (p in total) if (best == "" || total[p] > total[best]) best = p
             if (best == "") print "0.00 0.00"; else printf "%.2f %.2f", first[best] / hz, (total[best] - first[best]) / hz }')
   echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }') $peak $cpu" \
-    "$(awk -v a="$server_before" -v b="$server_after" -v hz="$ticks" 'BEGIN { printf "%.2f", (b - a) / hz }')"
+    "$(awk -v a="$server_before" -v b="$server_after" -v hz="$ticks" 'BEGIN { printf "%.2f", (b > a ? b - a : 0) / hz }')"
 }
 
 files_in() { find "$1" -type f | wc -l; }
@@ -121,6 +122,7 @@ measure() {
   local label=$1 dest=$2 i t m w d v
   shift 2
   local times=() mems=() writers=() decoders=() servers=()
+  timed "$dest" "$@" >/dev/null  # a first run, not counted: the program's file comes into the cache
   for i in $(seq "$runs"); do
     read -r t m w d v < <(timed "$dest" "$@")
     times+=("$t") mems+=("$m") writers+=("$w") decoders+=("$d") servers+=("$v")

@@ -473,6 +473,9 @@ protected:
         DWORD type = 0;
         std::vector<BYTE> data;
         if (ReadValue(HKEY_CURRENT_USER, kKey, L"Added", &type, &data)) diff += "Added is there; ";
+        WIN32_FIND_DATAW found;
+        if (UniqueFindHandle(::FindFirstFileW(App(L"orvtmp-*.tmp").c_str(), &found)).Valid())
+            diff += "a temporary file is left; ";
         return diff;
     }
 

@@ -110,6 +110,25 @@ class ProductChecks(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.dirname(out)))
 
 
+class PayloadBlocks(unittest.TestCase):
+    def test_a_payload_under_two_blocks_is_cut_in_two(self):
+        work = tempfile.mkdtemp(prefix="packer-")
+        self.addCleanup(shutil.rmtree, work)
+        tree = os.path.join(work, "tree")
+        os.makedirs(tree)
+        for k in range(3):
+            with open(os.path.join(tree, "part%d.bin" % k), "wb") as f:
+                f.write(os.urandom(1536 * 1024))
+        with open(mksetup.pack_payload(tree, "7zz", work), "rb") as f:
+            archive = bytearray(f.read())
+        archive[0], archive[1] = archive[1], archive[0]  # stored exchanged
+        plain = os.path.join(work, "plain.7z")
+        with open(plain, "wb") as f:
+            f.write(bytes(archive))
+        listing = subprocess.run(["7zz", "l", "-slt", plain], check=True, capture_output=True, text=True).stdout
+        self.assertIn("Blocks = 2", listing)
+
+
 if __name__ == "__main__":
     LUAC, LAYOUTCHECK = sys.argv[1], sys.argv[2]
     unittest.main(argv=sys.argv[:1] + sys.argv[3:])

@@ -21,7 +21,8 @@ Writes, in OUT_DIR:
 - clash-N.7z: two entries that Windows takes for one file (letter case, a trailing dot, an 8.3 alias);
 - blocks.7z: six incompressible files in three LZMA2 solid blocks of two, with their contents in blocks/;
   blocks-damaged.7z: the same, the second block's stream made invalid at its first chunk;
-- oneblock.7z: eight text files of 5 MB each in one LZMA2 block with a 1 MB dictionary.
+- oneblock.7z: eight text files of 5 MB each in one LZMA2 block with a 1 MB dictionary; twoblocks.7z: the
+  same files in two blocks of 20 MB, the second decoded ahead of the writer.
 The contents are made here and checked by the tests, which compute the same bytes.
 """
 import os
@@ -160,11 +161,12 @@ def one_block_archive(out, work):
     for k, name in enumerate(names):
         with open(os.path.join(tree, name), "wb") as f:
             f.write(b"".join(b"line %d of file %d\r\n" % (i, k) for i in range(200000))[:5 << 20])
-    path = os.path.join(out, "oneblock.7z")
-    if os.path.exists(path):
-        os.remove(path)
-    subprocess.run([sevenzip, "a", "-t7z", "-bd", "-ms=on", "-m0=lzma2:d=1m", "-mx=1", "-mmt=1", path] + names,
-                   cwd=tree, check=True, capture_output=True)
+    for name, solid in (("oneblock.7z", "-ms=on"), ("twoblocks.7z", "-ms=20m")):
+        path = os.path.join(out, name)
+        if os.path.exists(path):
+            os.remove(path)
+        subprocess.run([sevenzip, "a", "-t7z", "-bd", solid, "-m0=lzma2:d=1m", "-mx=1", "-mmt=1", path] + names,
+                       cwd=tree, check=True, capture_output=True)
 
 
 def replace_once(body, old, new):

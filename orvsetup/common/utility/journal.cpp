@@ -79,6 +79,9 @@ bool PlausibleRecord(const JournalRecord& record) {
         case JournalKind::kFileCreated:
         case JournalKind::kFolderCreated:
         case JournalKind::kKeep: return PlausiblePath(record.path);
+        case JournalKind::kStaging:
+            return PlausiblePath(record.path) && !record.other.empty() && record.other.size() <= 8 &&
+                   record.other.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
         case JournalKind::kFileAside:
         case JournalKind::kFileMoved: return PlausiblePath(record.path) && PlausiblePath(record.other);
         case JournalKind::kKeyCreated:

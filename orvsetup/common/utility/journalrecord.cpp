@@ -38,7 +38,7 @@ bool GetText(const uint8_t* p, uint32_t units, std::wstring* text) {
 }
 
 bool KnownKind(uint32_t kind) {
-    return kind >= static_cast<uint32_t>(JournalKind::kFileCreated) && kind <= static_cast<uint32_t>(JournalKind::kCommit);
+    return kind >= static_cast<uint32_t>(JournalKind::kFileCreated) && kind <= static_cast<uint32_t>(JournalKind::kStaging);
 }
 
 }  // namespace

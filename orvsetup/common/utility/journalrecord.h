@@ -21,6 +21,8 @@ enum class JournalKind : uint32_t {
     kKeep = 8,           // path: a file the run keeps even when it rolls back
     kOutside = 9,        // path: what a script changed outside the actions, other: its undo (text only)
     kCommit = 10,        // the run went past the install: nothing is rolled back any more
+    kStaging = 11,       // path: a folder where an extraction makes temporary files, other: the process
+                         // they are named after (hexadecimal): orvtmp-<process>-*.tmp
 };
 
 struct JournalRecord {

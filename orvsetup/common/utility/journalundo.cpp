@@ -164,6 +164,25 @@ HKEY JournalRootKey(const std::wstring& key, std::wstring* subkey) {
     return nullptr;
 }
 
+// The temporary files a killed extraction left in `folder`: plain files named after its process only.
+static void SweepStaging(const JournalRecord& record) {
+    if (!Exists(record.path) || LiesBehindLink(record.path)) return;
+    const std::wstring prefix = L"orvtmp-" + record.other + L"-";
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle find(::FindFirstFileExW((record.path + L"\\" + prefix + L"*.tmp").c_str(), FindExInfoBasic,
+                                                   &found, FindExSearchNameMatch, nullptr, 0));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::wstring path = record.path + L"\\" + name;
+        ClearReadOnly(path);
+        if (!::DeleteFileW(path.c_str())) Failed(L"deleting the temporary file", path);
+    } while (::FindNextFileW(find.Get(), &found));
+}
+
 bool UndoJournalRecord(uint32_t appId, const std::vector<JournalRecord>& records, size_t index) {
     const JournalRecord& record = records[index];
     switch (record.kind) {
@@ -178,6 +197,9 @@ bool UndoJournalRecord(uint32_t appId, const std::vector<JournalRecord>& records
         case JournalKind::kValueOld: return UndoValue(record);
         case JournalKind::kKeyDeleted: return UndoKeyDeleted(record);
         case JournalKind::kOutside: return UndoOutsideChange(records, index);
+        case JournalKind::kStaging:
+            SweepStaging(record);
+            return true;
         case JournalKind::kKeep:
         case JournalKind::kCommit: return true;
     }

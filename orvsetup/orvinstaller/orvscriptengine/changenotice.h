@@ -24,6 +24,7 @@ enum class ChangeKind {
     kOutsideChange,      // a change the script made outside the engine, with how to undo it
     kFolderDeleted,      // the empty folder `path` is about to be deleted
     kOutsideUndone,      // a recorded outside change is about to be undone (`undo`, `undoTarget`)
+    kStagingFolder,      // temporary files of an extraction are about to be made in the folder `path`
 };
 
 struct Change {

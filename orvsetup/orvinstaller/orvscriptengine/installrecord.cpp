@@ -99,6 +99,7 @@ void InstallRecord::Apply(const Change& change, bool done) {
             break;
         }
         case ChangeKind::kOutsideUndone:
+        case ChangeKind::kStagingFolder:
             break;
         case ChangeKind::kFileDeleted:
         case ChangeKind::kFolderDeleted:

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "orvscriptengine/changenotice.h"
@@ -115,6 +116,7 @@ public:
             case ChangeKind::kRegValueDeleted: return ValueChanged(change);
             case ChangeKind::kRegKeyDeleted: return KeyDeleted(change);
             case ChangeKind::kOutsideChange: return Outside(change);
+            case ChangeKind::kStagingFolder: return Staging(change);
         }
         return false;
     }
@@ -186,6 +188,15 @@ private:
         if (opened == ERROR_SUCCESS && SaveTree(key.Get(), RecordedKey(change.root, change.key), change.view, 0)) return true;
         TraceLine(L"the key %ls cannot be kept for a rollback: change refused\r\n", change.key.c_str());
         return false;
+    }
+
+    // The folder where this process's temporary files may be left by a kill, and the process they are named after.
+    bool Staging(const Change& change) {
+        JournalRecord record = FileRecord(JournalKind::kStaging, change.path);
+        wchar_t process[16];
+        std::swprintf(process, 16, L"%lx", static_cast<unsigned long>(::GetCurrentProcessId()));
+        record.other = process;
+        return journal_.Append(record);
     }
 
     // A file or DLL target as the file system names it, so that the rollback finds it and can tell it

@@ -61,6 +61,13 @@ public:
         NoticeAfter(change, true);
         return true;
     }
+    bool BeforeStaging(const std::wstring& folder) {
+        Change change = FolderChange(folder);
+        change.kind = ChangeKind::kStagingFolder;
+        if (!NoticeBefore("Lua_UnCompress7z", change)) return false;
+        NoticeAfter(change, true);
+        return true;
+    }
 
 private:
     void Settle(bool done) {
@@ -95,6 +102,7 @@ int Lua_UnCompress7z(lua_State* L) {
     ExtractCallbacks callbacks;
     callbacks.beforePlace = [&notices](const std::wstring& path) { return notices.BeforePlace(path); };
     callbacks.onFolderCreated = [&notices](const std::wstring& path) { return notices.FolderCreated(path); };
+    callbacks.beforeStaging = [&notices](const std::wstring& folder) { return notices.BeforeStaging(folder); };
     callbacks.onFile = [&notices, &onFile, withFile](const std::wstring& path) {
         notices.Written();
         if (withFile) onFile.Call(path);

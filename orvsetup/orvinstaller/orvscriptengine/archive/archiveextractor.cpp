@@ -12,10 +12,12 @@
 
 #include "7z.h"
 #include "7zCrc.h"
+#include "orvscriptengine/archive/aheadblock.h"
 #include "orvscriptengine/archive/archivecheck.h"
 #include "orvscriptengine/archive/archivestreams.h"
 #include "orvscriptengine/archive/blockreader.h"
 #include "orvscriptengine/archive/decoderheap.h"
+#include "orvscriptengine/archive/entryfacts.h"
 #include "orvscriptengine/archive/outputfolders.h"
 #include "orvscriptengine/archive/stagedfile.h"
 #include "utility/fileio.h"
@@ -49,18 +51,8 @@ public:
     SRes Open() { return look_.buf ? SzArEx_Open(&db_, &look_.vt, &kDecoderHeap, &kDecoderHeap) : SZ_ERROR_MEM; }
     UInt32 Count() const { return db_.NumFiles; }
     bool IsFolder(UInt32 i) const { return SzArEx_IsDir(&db_, i); }
-    std::wstring Name(UInt32 i) const {
-        std::wstring name(SzArEx_GetFileNameUtf16(&db_, i, nullptr), L'\0');  // with the terminator
-        SzArEx_GetFileNameUtf16(&db_, i, reinterpret_cast<UInt16*>(&name[0]));
-        name.pop_back();
-        return name;
-    }
-    bool ModifiedTime(UInt32 i, FILETIME* time) const {
-        if (!SzBitWithVals_Check(&db_.MTime, i)) return false;
-        time->dwLowDateTime = db_.MTime.Vals[i].Low;
-        time->dwHighDateTime = db_.MTime.Vals[i].High;
-        return true;
-    }
+    std::wstring Name(UInt32 i) const { return EntryName(db_, i); }
+    bool ModifiedTime(UInt32 i, FILETIME* time) const { return EntryModifiedTime(db_, i, time); }
     bool Attributes(UInt32 i, DWORD* attributes) const {
         if (!SzBitWithVals_Check(&db_.Attribs, i)) return false;
         UInt32 value = db_.Attribs.Vals[i];
@@ -76,11 +68,7 @@ public:
     UInt64 OffsetInFolder(UInt32 i) const {
         return db_.UnpackPositions[i] - db_.UnpackPositions[db_.FolderToFile[db_.FileToFolder[i]]];
     }
-    bool HasCrc(UInt32 i, UInt32* crc) const {
-        if (!SzBitWithVals_Check(&db_.CRCs, i)) return false;
-        *crc = db_.CRCs.Vals[i];
-        return true;
-    }
+    bool HasCrc(UInt32 i, UInt32* crc) const { return EntryCrc(db_, i, crc); }
     // The entry's bytes inside the cached solid block (folders that are not streamed).
     SRes Extract(UInt32 i, const Byte** data, size_t* size) {
         size_t offset = 0;
@@ -99,22 +87,44 @@ private:
     size_t blockSize_ = 0;
 };
 
-// Where the writing thread stands in the folder being decoded. While it writes one folder's files, the
-// folders after it that are small enough are decoded whole on threads of their own, as many folders at once
-// as the machine has processors; a larger folder is decoded a few buffers ahead of the writer only, so its
-// memory stays bounded whatever its size. An error met in any of them ends the extraction.
+// Where the writing thread stands in the folders being decoded. With more than one processor every folder is
+// decoded on a thread of its own into temporary files (AheadBlock), as many folders at once as the machine
+// has processors, and handed over in archive order; with one, the folder written from is decoded a few
+// buffers ahead of the writer (BlockReader). Each holds its dictionary and a few buffers only, so memory
+// stays bounded whatever the folders' sizes. An error met in any of them ends the extraction and stops the
+// others.
 class BlockCursor {
 public:
-    // Folders up to this size are decoded ahead whole: the packer's blocks of about 32 MB, each closed by a
-    // file that may pass that size.
-    static constexpr UInt64 kAheadLimit = 48u << 20;
-
-    BlockCursor(const CSzArEx& db, const PositionalSource& source) : db_(db), source_(source) {
+    BlockCursor(const CSzArEx& db, const PositionalSource& source, const std::wstring& staging)
+        : db_(db), source_(source), staging_(staging) {
         SYSTEM_INFO system;
         ::GetSystemInfo(&system);
-        ahead_ = system.dwNumberOfProcessors > 1 ? system.dwNumberOfProcessors - 1 : 0;
+        processors_ = system.dwNumberOfProcessors > 1 ? system.dwNumberOfProcessors : 1;
     }
 
+    // The content of entry `file` of `folder` when the folder was decoded ahead, in *staged; else SZ_OK with
+    // *staged empty: the file is written from the cursor (MoveTo, Take). Folders before it are ended.
+    int Staged(UInt32 folder, UInt32 file, std::unique_ptr<StagedFile>* staged) {
+        const int left = Leave(folder);
+        if (left != SZ_OK) return left;
+        if (reader_ || waiting_.empty() || waiting_.front()->Folder() != folder) return SZ_OK;
+        const int taken = waiting_.front()->Take(file, staged);
+        const SRes started = StartAhead();
+        return taken != SZ_OK ? taken : started;
+    }
+    // Ends every folder before `folder`, open or decoded ahead; their end checks must pass.
+    int Leave(UInt32 folder) {
+        if (reader_ && reader_->Folder() < folder) {
+            const SRes ended = End();
+            if (ended != SZ_OK) return ended;
+        }
+        while (!waiting_.empty() && waiting_.front()->Folder() < folder) {
+            const int ended = waiting_.front()->End();
+            if (ended != SZ_OK) return ended;
+            waiting_.pop_front();
+        }
+        return StartAhead();
+    }
     // Stands at `offset` of `folder`, decoding it from its start when it is not the one open.
     SRes MoveTo(UInt32 folder, UInt64 offset) {
         if (reader_ && (folder != reader_->Folder() || offset < position_)) {
@@ -136,10 +146,8 @@ public:
     // The next bytes, at most `max` and at least one.
     SRes Take(UInt64 max, const Byte** data, size_t* size) {
         if (left_ == 0) {
-            for (const std::unique_ptr<BlockReader>& later : waiting_) {
-                const SRes failed = later->Failure();
-                if (failed != SZ_OK) return failed;
-            }
+            const int failed = group_.Failure();
+            if (failed != SZ_OK) return failed;
             const SRes next = reader_->Next(&piece_, &left_);
             if (next != SZ_OK) return next;
             if (left_ == 0) return SZ_ERROR_DATA;  // the folder ends inside a file
@@ -164,38 +172,36 @@ public:
     }
 
 private:
-    // Makes `folder` the open one: the reader that decoded it ahead, or one started now.
+    // Makes `folder` the open one, decoded from its start.
     SRes Open(UInt32 folder) {
         position_ = 0;
-        while (!waiting_.empty() && waiting_.front()->Folder() != folder) waiting_.pop_front();  // passed over
-        if (!waiting_.empty()) {
-            reader_ = std::move(waiting_.front());
-            waiting_.pop_front();
-        } else {
-            reader_.reset(new BlockReader());
-            const SRes started = reader_->Start(db_, folder, source_, false);
-            if (started != SZ_OK) return started;
-            next_ = folder + 1;
-        }
-        // Keeps the folders after it decoding, while each is small enough.
-        while (waiting_.size() < ahead_ && next_ < db_.db.NumFolders) {
-            const UInt32 later = next_;
-            if (IsStreamedFolder(db_, later) && SzAr_GetFolderUnpackSize(&db_.db, later) > kAheadLimit) break;
-            ++next_;
+        reader_.reset(new BlockReader());
+        const SRes started = reader_->Start(db_, folder, source_);
+        if (started != SZ_OK) return started;
+        if (next_ <= folder) next_ = folder + 1;
+        return StartAhead();
+    }
+    // Keeps the folders after the ones in hand decoding, as many at once as there are processors.
+    SRes StartAhead() {
+        if (processors_ < 2) return SZ_OK;  // one processor: each folder is decoded as its files are written
+        while ((reader_ ? 1 : 0) + waiting_.size() < processors_ && next_ < db_.db.NumFolders) {
+            const UInt32 later = next_++;
             if (!IsStreamedFolder(db_, later)) continue;  // decoded whole when its files come
-            std::unique_ptr<BlockReader> reader(new BlockReader());
-            const SRes started = reader->Start(db_, later, source_, true);
+            std::unique_ptr<AheadBlock> block(new AheadBlock(group_, db_, later, staging_));
+            const SRes started = block->Start(source_);
             if (started != SZ_OK) return started;
-            waiting_.push_back(std::move(reader));
+            waiting_.push_back(std::move(block));
         }
         return SZ_OK;
     }
 
     const CSzArEx& db_;
     const PositionalSource& source_;
-    unsigned ahead_ = 0;
+    const std::wstring staging_;
+    unsigned processors_ = 1;
+    AheadGroup group_;  // before the blocks: they stop before it goes
     std::unique_ptr<BlockReader> reader_;
-    std::deque<std::unique_ptr<BlockReader>> waiting_;  // the folders decoded ahead, in order
+    std::deque<std::unique_ptr<AheadBlock>> waiting_;  // the folders decoded ahead, in order
     UInt32 next_ = 0;  // the first folder not started
     UInt64 position_ = 0;
     const Byte* piece_ = nullptr;
@@ -255,6 +261,24 @@ int PlaceFile(StagedFile& staged, const std::wstring& path, const std::wstring& 
     return kExtractOutputFailed;
 }
 
+// Puts a written and checked file in its place, when beforePlace agrees, gives it its attributes and
+// reports it. Returns kExtractOk, also for a file onError skipped, or a result code.
+int PlaceWritten(const ArchiveDatabase& db, UInt32 i, StagedFile& staged, const std::wstring& path,
+                 const std::wstring& leaf, OutputFolders& folders, const ExtractCallbacks& callbacks) {
+    if (callbacks.beforePlace && !callbacks.beforePlace(path)) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls not written, refused\r\n", path.c_str());
+        return kExtractOutputFailed;
+    }
+    const int placed = PlaceFile(staged, path, leaf, folders, callbacks);
+    if (placed == kPlaceSkipped) return kExtractOk;
+    if (placed != kExtractOk) return placed;
+    DWORD attributes = 0;
+    if (db.Attributes(i, &attributes) && attributes != FILE_ATTRIBUTE_ARCHIVE)  // a new file has that one
+        ::SetFileAttributesW(path.c_str(), attributes);
+    if (callbacks.onFile) callbacks.onFile(path);
+    return kExtractOk;
+}
+
 }  // namespace
 
 int ArchiveExtractor::ExtractFromMemory(const void* data, size_t size, bool exchangedSignature,
@@ -294,8 +318,15 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
                   static_cast<unsigned>(::GetLastError()));
         return kExtractOutputFailed;
     }
+    if (callbacks_.beforeStaging && !callbacks_.beforeStaging(folder)) {
+        TraceLine(L"Fun:Lua_UnCompress7z, Description:no temporary file may be made in %ls, refused\r\n", folder.c_str());
+        return kExtractOutputFailed;
+    }
 
-    BlockCursor block(db.Db(), source);  // after the database: its decoding threads stop before the database goes
+    // After the database: its decoding threads stop before the database goes. The temporary files of the
+    // folders decoded ahead are made in the destination folder, on the volume of every place they go to
+    // (no entry passes a junction or link), and each is moved into its own folder when it takes its place.
+    BlockCursor block(db.Db(), source, folder);
 
     for (UInt32 i = 0; i < db.Count(); ++i) {
         const std::wstring name = db.Name(i);
@@ -310,12 +341,15 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
         const bool streamed = home != ArchiveDatabase::kNoFolder && IsStreamedFolder(db.Db(), home);
         const Byte* data = nullptr;
         size_t size = 0;
+        std::unique_ptr<StagedFile> ahead;  // its content, when its folder was decoded ahead
         if (streamed) {
-            const SRes moved = block.MoveTo(home, db.OffsetInFolder(i));
+            const int staged = block.Staged(home, i, &ahead);
+            if (staged != SZ_OK) return staged;
+            const SRes moved = ahead ? SZ_OK : block.MoveTo(home, db.OffsetInFolder(i));
             if (moved != SZ_OK) return moved;
         } else if (home != ArchiveDatabase::kNoFolder) {
-            const SRes ended = block.End();  // the open folder is done with: its end is checked
-            if (ended != SZ_OK) return ended;
+            const int left = block.Leave(home);  // the folders before are done with: their ends are checked
+            if (left != SZ_OK) return left;
             const SRes extracted = db.Extract(i, &data, &size);
             if (extracted != SZ_OK) return extracted;
         }
@@ -326,6 +360,11 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
         if (!folders.Enter(components, &refused) && refused) return kExtractUnsafeName;
         if (isFolder) continue;  // a folder that could not be made was traced
 
+        if (ahead) {
+            const int placed = PlaceWritten(db, i, *ahead, path, leaf, folders, callbacks_);
+            if (placed != kExtractOk) return placed;
+            continue;
+        }
         // The content goes to a new temporary file beside its place, and takes the place once it is whole.
         const std::wstring parent = path.substr(0, path.rfind(L'\\'));
         StagedFile staged;
@@ -350,19 +389,10 @@ int ArchiveExtractor::ExtractAll(const PositionalSource& source, const std::wstr
                           static_cast<unsigned>(::GetLastError()));
             return failed;  // never a cut or damaged file in place: the temporary file goes with `staged`
         }
-        if (callbacks_.beforePlace && !callbacks_.beforePlace(path)) {
-            TraceLine(L"Fun:Lua_UnCompress7z, Description:%ls not written, refused\r\n", path.c_str());
-            return kExtractOutputFailed;
-        }
-        const int placed = PlaceFile(staged, path, leaf, folders, callbacks_);
-        if (placed == kPlaceSkipped) continue;
+        const int placed = PlaceWritten(db, i, staged, path, leaf, folders, callbacks_);
         if (placed != kExtractOk) return placed;
-        DWORD attributes = 0;
-        if (db.Attributes(i, &attributes) && attributes != FILE_ATTRIBUTE_ARCHIVE)  // a new file has that one
-            ::SetFileAttributesW(path.c_str(), attributes);
-        if (callbacks_.onFile) callbacks_.onFile(path);
     }
-    const SRes ended = block.End();  // the last folder's end is checked too
+    const int ended = block.Leave(ArchiveDatabase::kNoFolder);  // the last folders' ends are checked too
     if (ended != SZ_OK) return ended;
     return kExtractOk;
 } catch (const std::bad_alloc&) {

@@ -33,6 +33,9 @@ struct ExtractCallbacks {
     // (path) after a folder that was not there was created: false takes the new, empty folder away again
     // and ends the extraction with kExtractOutputFailed
     std::function<bool(const std::wstring& path)> onFolderCreated;
+    // (folder) before temporary files are made in the destination `folder` (they are there only while the
+    // extraction runs, unless the process is killed): false ends the extraction with kExtractOutputFailed
+    std::function<bool(const std::wstring& folder)> beforeStaging;
 };
 
 class ArchiveExtractor {

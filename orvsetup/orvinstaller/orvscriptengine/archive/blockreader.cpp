@@ -13,6 +13,10 @@ volatile DecodeStartHook decodeStartHook = nullptr;
 
 void SetDecodeStartHook(DecodeStartHook hook) { decodeStartHook = hook; }
 
+void RunDecodeStartHook(UInt32 folder) {
+    if (const DecodeStartHook hook = decodeStartHook) hook(folder);
+}
+
 BlockReader::BlockReader() {
     ::InitializeCriticalSection(&lock_);
     ::InitializeConditionVariable(&changed_);
@@ -35,15 +39,12 @@ void BlockReader::Stop() {
     thread_.Reset();
 }
 
-SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source, bool whole) {
+SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source) {
     folder_ = folder;
     view_.reset(new StreamView(source));
     const SRes initialised = decoder_.Init(db, folder, view_->Stream());
     if (initialised != SZ_OK) return initialised;
-    // A whole folder fits its slots, with one more for the check of its end.
-    const UInt64 size = SzAr_GetFolderUnpackSize(&db.db, folder);
-    const unsigned slots = whole ? static_cast<unsigned>(size / kSlotSize + 2) : kStreamingSlots;
-    slots_.assign(slots < kStreamingSlots ? kStreamingSlots : slots, nullptr);
+    slots_.assign(kSlots, nullptr);
     sizes_.assign(slots_.size(), 0);
     thread_.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
     return thread_ ? SZ_OK : SZ_ERROR_THREAD;
@@ -51,7 +52,7 @@ SRes BlockReader::Start(const CSzArEx& db, UInt32 folder, const PositionalSource
 
 DWORD WINAPI BlockReader::Run(void* self) {
     BlockReader* reader = static_cast<BlockReader*>(self);
-    if (const DecodeStartHook hook = decodeStartHook) hook(reader->folder_);
+    RunDecodeStartHook(reader->folder_);
     reader->Decode();
     return 0;
 }

@@ -1,5 +1,4 @@
-// Decodes a folder on a thread of its own, ahead of the thread that writes its files: a few buffers ahead
-// while the writer takes its bytes, or the whole folder while the writer is still busy with an earlier one.
+// Decodes a folder on a thread of its own, a few buffers ahead of the thread that writes its files.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +15,7 @@ namespace orv {
 // Called on a decoding thread before it decodes its folder; tests delay one folder with it.
 using DecodeStartHook = void (*)(UInt32 folder);
 void SetDecodeStartHook(DecodeStartHook hook);
+void RunDecodeStartHook(UInt32 folder);
 
 class BlockReader {
 public:
@@ -25,9 +25,8 @@ public:
     BlockReader(const BlockReader&) = delete;
     BlockReader& operator=(const BlockReader&) = delete;
 
-    // Starts decoding `folder` through a stream of its own over `source`; with `whole`, the decoder goes on
-    // to the folder's end without waiting for the writer (memory: the folder's size).
-    SRes Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source, bool whole);
+    // Starts decoding `folder` through a stream of its own over `source`.
+    SRes Start(const CSzArEx& db, UInt32 folder, const PositionalSource& source);
     UInt32 Folder() const { return folder_; }
     // The next decoded bytes, valid until the next call; *size is 0 once the folder's bytes were all
     // delivered and its end checked. An error is the decoder's, after the bytes decoded before it.
@@ -36,7 +35,7 @@ public:
     SRes Failure();
 
 private:
-    static constexpr unsigned kStreamingSlots = 4;
+    static constexpr unsigned kSlots = 4;
     static constexpr size_t kSlotSize = 1u << 19;
 
     static DWORD WINAPI Run(void* self);
