@@ -437,8 +437,9 @@ local function set_product_dword(name, value)
 end
 
 -- What the helper DLL and the programs started here change, added to the install record with its undo so
--- that the uninstaller takes it back.
-function record_outside_changes(is_win11)
+-- that the uninstaller takes it back. The shortcuts the helper saves are recorded before it saves them: a
+-- rollback deletes one that was not there and leaves one an earlier install made.
+function record_outside_shortcuts(is_win11)
   if DesktopShortcutChk then
     Lua_RegVarByCSIDL("DESKTOP", 16)  -- CSIDL_DESKTOPDIRECTORY, where the helper saves the shortcut
     Lua_RecordOutsideChange("file", string.format("%s\\%s.lnk", "%DESKTOP%", global_product_name), "desktop shortcut")
@@ -446,6 +447,9 @@ function record_outside_changes(is_win11)
   if QuickLaunchChk and is_win11 then
     Lua_RecordOutsideChange("file", quick_launch_link(search_display_name), "taskbar shortcut")
   end
+end
+
+function record_outside_registrations()
   for _, name in ipairs(shell_extensions()) do
     Lua_RecordOutsideChange("server", global_install_path .. "\\" .. name, "shell extension")
   end
@@ -494,6 +498,7 @@ function ORVSE_OnInstall()
   Lua_DeleteFile(string.format("%s\\%s.lnk", "%DESKTOP%", global_old_product_name))
   for _, name in ipairs(shell_extensions()) do Lua_RegistDll(global_install_path .. "\\" .. name, "/i /s", false) end
 
+  record_outside_shortcuts(is_win11)
   if DesktopShortcutChk then
     helper:Get("CreateDesktopShortcut", "void")(wide(main_app_fullpath), wide(global_main_wnd_cls), wide(global_product_name))
   end
@@ -551,7 +556,7 @@ function ORVSE_OnInstall()
     Lua_DelFileRecursive(del_folder)
     Lua_DeleteFileAfterReboot(del_folder)
   end
-  record_outside_changes(is_win11)
+  record_outside_registrations()
   Lua_WriteInstallLog(global_install_path, previous_install_path)
 end
 

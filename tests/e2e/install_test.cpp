@@ -620,8 +620,8 @@ TEST_F(InstallJournal, FullDiskRefusesTheRecordThatDoesNotFitAndLeavesNothingOfI
 }
 
 // The journal's disk fills up during the extraction: an outside change with a long description recorded
-// first leaves room for half of the new folder's record, or for that and the first file's and half of
-// the next one's. What does not fit is refused (a new folder, made first, is taken away again), the
+// first leaves room for the staging folder's record and half of the new folder's, or for those and the
+// first file's and half of the next one's. What does not fit is refused (a new folder, made first, is taken away again), the
 // extraction fails, and the run ends rolled back and failed (a rollback needs no space).
 TEST_F(InstallJournal, FullDiskDuringTheExtractionRollsTheRunBack) {
     SmallJournalDisk disk(dir_.Path());
@@ -636,14 +636,17 @@ TEST_F(InstallJournal, FullDiskDuringTheExtractionRollsTheRunBack) {
     };
     const std::wstring install = LongPath(installPath_), aside = L"\\\\?\\Q:\\ORVInstaller old 22\\1000-1.old";
     const size_t filler = size(JournalKind::kOutside, L"", L"file " + install + L"\\never.txt");
-    const size_t folder = size(JournalKind::kFolderCreated, install + L"\\sub", L"");  // folders come first
+    // The folder where the extraction makes its temporary files comes first, with the process named in
+    // hexadecimal (four digits under Wine; a digit more or less is well inside half a record), then folders.
+    const size_t staging = size(JournalKind::kStaging, install, L"ffff");
+    const size_t folder = size(JournalKind::kFolderCreated, install + L"\\sub", L"");
     const size_t a = size(JournalKind::kFileAside, install + L"\\a.txt", aside);
     const size_t b = size(JournalKind::kFileAside, install + L"\\b.txt", aside);
     const struct {
         size_t room;
         const wchar_t* refused;
-    } cuts[] = {{folder / 2, L"\\sub not written, error 112: change refused"},
-                {folder + a + b / 2, L"\\b.txt not written, error 112: change refused"}};
+    } cuts[] = {{staging + folder / 2, L"\\sub not written, error 112: change refused"},
+                {staging + folder + a + b / 2, L"\\b.txt not written, error 112: change refused"}};
     for (const auto& cut : cuts) {
         SCOPED_TRACE(ToUtf8(cut.refused));
         fill_ = std::to_wstring((4096 - EncodeJournalHeader(22).size() - filler - cut.room) / 2);  // one page

@@ -302,6 +302,10 @@ TEST_F(JournalRun, AnOutsideFileGoesAtRollbackOnlyWhenItIsAPlainFileOnAPlainWay)
     ASSERT_TRUE(journal.Begin(kAppId));
     ASSERT_TRUE(journal.Append(Outside(L"helper file", L"file " + root_ + L"\\made.txt")));
     ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"made.txt"), "made by a helper"));
+    ASSERT_TRUE(WriteFileBytes(dir_.Sub(L"earlier.txt"), "an earlier install's"));
+    JournalRecord earlier = Outside(L"written again", L"file " + root_ + L"\\earlier.txt");
+    earlier.hadValue = 1;
+    ASSERT_TRUE(journal.Append(earlier));
     ASSERT_TRUE(journal.Append(Outside(L"through a junction", L"file " + root_ + L"\\link\\theirs.txt")));
     ASSERT_TRUE(journal.Append(Outside(L"climbing out", L"file " + root_ + L"\\made\\..\\other\\theirs.txt")));
     ASSERT_TRUE(journal.Append(Outside(L"relative", L"file other\\theirs.txt")));
@@ -312,6 +316,7 @@ TEST_F(JournalRun, AnOutsideFileGoesAtRollbackOnlyWhenItIsAPlainFileOnAPlainWay)
     journal.Rollback();
     EXPECT_FALSE(FileExists(dir_.Sub(L"made.txt")));
     EXPECT_TRUE(TraceCapture::HoldsPart(L"rollback: outside change undone: helper file"));
+    EXPECT_EQ(ReadText(dir_.Sub(L"earlier.txt")), L"an earlier install's");
     EXPECT_EQ(ReadText(dir_.Sub(L"other\\theirs.txt")), L"not ours");
     EXPECT_TRUE(TraceCapture::HoldsPart(L"link\\theirs.txt lies behind a junction or link and is left alone"));
     EXPECT_TRUE(TraceCapture::HoldsPart(L"outside change climbing out not undone, its target is not a full path"));

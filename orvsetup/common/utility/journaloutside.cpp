@@ -81,6 +81,11 @@ bool UndoFile(const JournalRecord& record, const std::wstring& target) {
     const int found = PlainFileAt(target);
     if (found == 0) return true;  // never made, or already undone
     if (found < 0) return Refused(record, L"its target is not a plain file");
+    if (record.hadValue) {  // an earlier install's file the script's helper wrote again: deleting it would lose it
+        TraceLine(L"rollback: outside change %ls not undone, its file was there before the change was recorded\r\n",
+                  record.path.c_str());
+        return true;
+    }
     return DeleteCreatedFile(target) && Undone(record);
 }
 

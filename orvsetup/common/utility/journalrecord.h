@@ -19,7 +19,8 @@ enum class JournalKind : uint32_t {
     kValueOld = 6,       // path: key, other: value name; hadValue, valueType, data: what was there
     kKeyDeleted = 7,     // path: a key (its values come as kValueOld records before it)
     kKeep = 8,           // path: a file the run keeps even when it rolls back
-    kOutside = 9,        // path: what a script changed outside the actions, other: its undo (text only)
+    kOutside = 9,        // path: what a script changed outside the actions, other: its undo (text only),
+                         // hadValue: its file target was there already
     kCommit = 10,        // the run went past the install: nothing is rolled back any more
     kStaging = 11,       // path: a folder where an extraction makes temporary files, other: the process
                          // they are named after (hexadecimal): orvtmp-<process>-*.tmp
@@ -28,7 +29,8 @@ enum class JournalKind : uint32_t {
 struct JournalRecord {
     JournalKind kind = JournalKind::kCommit;
     uint32_t view = 0;       // KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0, for registry records
-    uint32_t hadValue = 0;   // kValueOld: 1 when the value was there
+    uint32_t hadValue = 0;   // kValueOld: 1 when the value was there; kOutside: 1 when the file was there
+                             // when the change was recorded (it is not the run's to delete)
     uint32_t valueType = 0;  // kValueOld: its type
     std::wstring path;       // files: full \\?\ paths; keys: "HKLM\...", "HKU\<sid>\...", "HKCR\..."
     std::wstring other;

@@ -207,6 +207,9 @@ private:
         record.path = change.description;
         const bool named = change.undo == L"service";
         record.other = change.undo + L" " + (named ? change.undoTarget : RealPath(change.undoTarget));
+        // A file already there when the script records its change (before making it) is not the run's: a
+        // rollback leaves it.
+        record.hadValue = change.undo == L"file" && Exists(change.undoTarget) ? 1 : 0;
         return journal_.Append(record);
     }
 
