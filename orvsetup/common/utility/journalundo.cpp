@@ -5,6 +5,7 @@
 #include "utility/folderidentity.h"
 #include "utility/journaloutside.h"
 #include "utility/journalplace.h"
+#include "utility/stagingname.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -167,7 +168,7 @@ HKEY JournalRootKey(const std::wstring& key, std::wstring* subkey) {
 // The temporary files a killed extraction left in `folder`: plain files named after its process only.
 static void SweepStaging(const JournalRecord& record) {
     if (!Exists(record.path) || LiesBehindLink(record.path)) return;
-    const std::wstring prefix = L"orvtmp-" + record.other + L"-";
+    const std::wstring prefix = StagingNamePrefix(record.other);
     WIN32_FIND_DATAW found;
     const UniqueFindHandle find(::FindFirstFileExW((record.path + L"\\" + prefix + L"*.tmp").c_str(), FindExInfoBasic,
                                                    &found, FindExSearchNameMatch, nullptr, 0));

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <vector>
 
 #include "orvscriptengine/changenotice.h"
@@ -11,6 +10,7 @@
 #include "utility/journalplace.h"
 #include "utility/journalundo.h"
 #include "utility/securitydescriptor.h"
+#include "utility/stagingname.h"
 #include "utility/trace.h"
 #include "utility/uniquehandle.h"
 
@@ -193,9 +193,7 @@ private:
     // The folder where this process's temporary files may be left by a kill, and the process they are named after.
     bool Staging(const Change& change) {
         JournalRecord record = FileRecord(JournalKind::kStaging, change.path);
-        wchar_t process[16];
-        std::swprintf(process, 16, L"%lx", static_cast<unsigned long>(::GetCurrentProcessId()));
-        record.other = process;
+        record.other = StagingProcessTag(::GetCurrentProcessId());
         return journal_.Append(record);
     }
 

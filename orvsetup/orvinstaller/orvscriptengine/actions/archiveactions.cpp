@@ -55,21 +55,21 @@ public:
         return true;
     }
     void Written() { Settle(true); }
-    bool FolderCreated(const std::wstring& path) {
-        const Change change = FolderChange(path);
-        if (!NoticeBefore("Lua_UnCompress7z", change)) return false;
-        NoticeAfter(change, true);
-        return true;
-    }
+    bool FolderCreated(const std::wstring& path) { return Told(FolderChange(path)); }
     bool BeforeStaging(const std::wstring& folder) {
         Change change = FolderChange(folder);
         change.kind = ChangeKind::kStagingFolder;
+        return Told(change);
+    }
+
+private:
+    // A change told before and after at once (it is made, or was just made); false when a listener refused it.
+    static bool Told(const Change& change) {
         if (!NoticeBefore("Lua_UnCompress7z", change)) return false;
         NoticeAfter(change, true);
         return true;
     }
 
-private:
     void Settle(bool done) {
         if (open_) NoticeAfter(pending_, done);
         open_ = false;

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "utility/fileio.h"
+#include "utility/stagingname.h"
 
 namespace orv {
 namespace {
@@ -13,10 +14,9 @@ constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FI
 // A name of this process's own, different for each file it stages.
 std::wstring TemporaryName(unsigned attempt) {
     static volatile LONG counter = 0;
-    wchar_t name[40];
-    std::swprintf(name, 40, L"orvtmp-%lx-%lx-%x.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
-                  static_cast<unsigned long>(::InterlockedIncrement(&counter)), attempt);
-    return name;
+    wchar_t rest[32];
+    std::swprintf(rest, 32, L"%lx-%x.tmp", static_cast<unsigned long>(::InterlockedIncrement(&counter)), attempt);
+    return StagingNamePrefix(StagingProcessTag(::GetCurrentProcessId())) + rest;
 }
 
 }  // namespace
