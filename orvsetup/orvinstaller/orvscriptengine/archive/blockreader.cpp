@@ -96,11 +96,6 @@ void BlockReader::Decode() {
     ::WakeAllConditionVariable(&changed_);
 }
 
-SRes BlockReader::Failure() {
-    CriticalSectionGuard guard(lock_);
-    return ended_ ? result_ : SZ_OK;
-}
-
 SRes BlockReader::Next(const Byte** data, size_t* size) {
     *size = 0;
     const unsigned count = static_cast<unsigned>(slots_.size());

@@ -31,8 +31,6 @@ public:
     // The next decoded bytes, valid until the next call; *size is 0 once the folder's bytes were all
     // delivered and its end checked. An error is the decoder's, after the bytes decoded before it.
     SRes Next(const Byte** data, size_t* size);
-    // The decoder's error once it met one, else SZ_OK (it may still be decoding).
-    SRes Failure();
 
 private:
     static constexpr unsigned kSlots = 4;
